@@ -1,0 +1,293 @@
+#include "ScientificKeys.h"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+namespace tallyvox {
+
+namespace {
+
+constexpr const char *kErrorText = "错误！";
+
+// Largest n whose factorial still fits the extended range (1754! ~ 2E4930).
+constexpr int kLargestFactorial = 1754;
+
+enum class Group { Circular, Hyperbolic, Inverse };
+
+struct TrigKey {
+    const char *cue;
+    Group group;
+};
+
+// Indexed by tag; the hyperbolic keys ask for the empty cue name.
+constexpr std::array<TrigKey, 9> kTrigKeys{{
+    {"sin", Group::Circular},
+    {"cos", Group::Circular},
+    {"tan", Group::Circular},
+    {"", Group::Hyperbolic},
+    {"", Group::Hyperbolic},
+    {"", Group::Hyperbolic},
+    {"asin", Group::Inverse},
+    {"acos", Group::Inverse},
+    {"atan", Group::Inverse},
+}};
+
+// The argument, multiplying and dividing in the order the modes define.
+Extended TrigArgument(Extended x, AngleMode mode, Group group)
+{
+    if (mode == AngleMode::Radians)
+        return x;
+    if (group == Group::Hyperbolic)
+        return mode == AngleMode::Grads ? CheckedResult(CheckedResult(x * 9) / 10) : x;
+    Extended a = CheckedResult(x * Pi()) / 180;
+    if (mode == AngleMode::Grads)
+        a = CheckedResult(a * 9) / 10;
+    return a;
+}
+
+// e^|a| must stay inside the extended range, even for tanh.
+void CheckHyperbolicRange(Extended a)
+{
+    CheckedResult(std::exp(std::fabs(a)));
+}
+
+Extended TrigFunction(int tag, Extended a)
+{
+    switch (tag) {
+    case TagSin: return CheckedResult(std::sin(a));
+    case TagCos: return CheckedResult(std::cos(a));
+    case TagTan: return CheckedResult(std::tan(a));
+    case TagSinh: CheckHyperbolicRange(a); return CheckedResult(std::sinh(a));
+    case TagCosh: CheckHyperbolicRange(a); return CheckedResult(std::cosh(a));
+    case TagTanh: CheckHyperbolicRange(a); return CheckedResult(std::tanh(a));
+    case TagAsin: return CheckedResult(std::asin(a));
+    case TagAcos: return CheckedResult(std::acos(a));
+    default: return CheckedResult(std::atan(a));
+    }
+}
+
+Extended Logarithm(Extended x, bool common)
+{
+    if (x < 0)
+        throw FloatFault(FaultKind::InvalidOperation);
+    if (x == 0)
+        throw FloatFault(FaultKind::DivisionByZero);
+    return common ? std::log10(x) : std::log(x);
+}
+
+Extended Factorial(Extended v)
+{
+    const Extended n = std::round(v + 1e-8L);
+    if (n <= 0)
+        return 1;
+    if (n > kLargestFactorial)
+        throw FloatFault(FaultKind::Overflow);
+    const int count = static_cast<int>(n);
+    if (count <= 12) {
+        std::int32_t product = 1; // exact up to 12!
+        for (int i = 2; i <= count; ++i)
+            product *= i;
+        return product;
+    }
+    Extended product = 1;
+    for (int i = 2; i <= count; ++i)
+        product = CheckedResult(product * i);
+    return product;
+}
+
+Extended FromBits(std::uint16_t signExponent, std::uint64_t mantissa)
+{
+    const int exponent = static_cast<int>(signExponent & 0x7FFF) - 16383 - 63;
+    const Extended magnitude = std::ldexp(static_cast<Extended>(mantissa), exponent);
+    return (signExponent & 0x8000) ? -magnitude : magnitude;
+}
+
+} // namespace
+
+Extended Pi()
+{
+    return FromBits(0x4000, 0xC90FDAA22168C235ULL);
+}
+
+Extended OneThird()
+{
+    return FromBits(0x3FFD, 0xAAAAAAAAAAAAAAABULL);
+}
+
+ScientificKeys::ScientificKeys(CalculatorEngine &engine, ScriptEvaluator &script)
+    : engine_(engine), script_(script)
+{
+}
+
+void ScientificKeys::SelectAngle(AngleMode mode, const char *cue)
+{
+    // The toolkit calls a radio handler only when its button becomes checked.
+    if (angle_ == mode)
+        return;
+    angle_ = mode;
+    engine_.RunHandler([&] {
+        engine_.StopReadOut = true;
+        engine_.Host().PlayCue(cue, true);
+    });
+}
+
+void ScientificKeys::RadAngleClick() { SelectAngle(AngleMode::Degrees, "角度制"); }
+void ScientificKeys::RadRadianClick() { SelectAngle(AngleMode::Radians, "弧度制"); }
+void ScientificKeys::RadGradsClick() { SelectAngle(AngleMode::Grads, "梯度制"); }
+
+void ScientificKeys::SpbcOsClick(int tag)
+{
+    if (tag < 0 || tag >= static_cast<int>(kTrigKeys.size()))
+        return;
+    engine_.RunHandler([&] {
+        engine_.StopReadOut = true;
+        engine_.Host().PlayCue(kTrigKeys[tag].cue, true);
+        const Extended x = engine_.DisplayValue();
+        try {
+            const Extended a = TrigArgument(x, angle_, kTrigKeys[tag].group);
+            engine_.DisplayText = GeneralNumberText(TrigFunction(tag, a));
+        } catch (const FloatFault &) {
+            engine_.DisplayText = kErrorText;
+        }
+        engine_.Host().FocusInput();
+        engine_.StartNewNumber = true;
+    });
+}
+
+void ScientificKeys::SpbIntClick()
+{
+    engine_.RunHandler([&] {
+        engine_.StopReadOut = true;
+        engine_.Host().PlayCue("取整", true);
+        engine_.DisplayText = GeneralNumberText(std::trunc(engine_.DisplayValue()));
+        engine_.Host().FocusInput();
+        engine_.StartNewNumber = true;
+    });
+}
+
+void ScientificKeys::SpbLnClick()
+{
+    engine_.RunHandler([&] {
+        engine_.StopReadOut = true;
+        engine_.Host().PlayCue("对数", true);
+        try {
+            engine_.DisplayText = GeneralNumberText(Logarithm(engine_.DisplayValue(), false));
+        } catch (const FloatFault &) {
+            // The logarithm of x <= 0 leaves the display as it was.
+        }
+        engine_.Host().FocusInput();
+        engine_.StartNewNumber = true;
+    });
+}
+
+void ScientificKeys::SpbLogClick()
+{
+    engine_.RunHandler([&] {
+        engine_.StopReadOut = true;
+        engine_.Host().PlayCue("log", true);
+        try {
+            engine_.DisplayText = GeneralNumberText(Logarithm(engine_.DisplayValue(), true));
+        } catch (const FloatFault &) {
+        }
+        engine_.Host().FocusInput();
+        engine_.StartNewNumber = true;
+    });
+}
+
+void ScientificKeys::SpbNJCClick()
+{
+    engine_.RunHandler([&] {
+        engine_.StopReadOut = true;
+        engine_.Host().PlayCue("累乘", true);
+        // The text as a whole: no commas removed, and junk is an error, not 0.
+        const Extended v = StrToFloat(engine_.DisplayText);
+        engine_.DisplayText = GeneralNumberText(Factorial(v));
+        engine_.Host().FocusInput();
+        engine_.StartNewNumber = true;
+    });
+}
+
+void ScientificKeys::SpbPaiClick()
+{
+    engine_.RunHandler([&] {
+        engine_.StopReadOut = true;
+        engine_.Host().PlayCue("派", true);
+        engine_.DisplayText = GeneralNumberText(Pi());
+        engine_.Host().FocusInput();
+        engine_.StartNewNumber = true;
+    });
+}
+
+void ScientificKeys::ScriptKey(const char *cue, const std::string &statement)
+{
+    engine_.StopReadOut = true;
+    engine_.Host().PlayCue(cue, true);
+    engine_.DisplayText = script_.EvalScript(statement, "str");
+    if (engine_.DisplayText.empty())
+        engine_.DisplayText = kErrorText;
+    engine_.Host().FocusInput();
+    engine_.StartNewNumber = true;
+}
+
+void ScientificKeys::SpbXPFClick(int tag)
+{
+    engine_.RunHandler([&] {
+        const std::string &d = engine_.DisplayText;
+        if (tag == 0) {
+            ScriptKey("平方", "str = Math.pow(" + d + ",2)");
+        } else if (tag == 1) {
+            ScriptKey("立方", "str = Math.pow(" + d + ",3)");
+        } else if (tag == OpPower) {
+            engine_.StopReadOut = true;
+            engine_.OperatorKey(OpPower);
+            if (engine_.DisplayText.empty())
+                engine_.DisplayText = kErrorText;
+            engine_.Host().FocusInput();
+            engine_.StartNewNumber = true;
+        }
+    });
+}
+
+void ScientificKeys::SpbtenxFClick()
+{
+    engine_.RunHandler([&] { ScriptKey("10N次方", "str = Math.pow(10," + engine_.DisplayText + ")"); });
+}
+
+void ScientificKeys::SpbxKLFClick(int tag)
+{
+    engine_.RunHandler([&] {
+        if (tag == 6) {
+            engine_.StopReadOut = true;
+            engine_.Host().PlayCue("开立方", true);
+            engine_.DisplayText = GeneralNumberText(RaisePower(engine_.DisplayValue(), OneThird()));
+            engine_.Host().FocusInput();
+            engine_.StartNewNumber = true;
+        } else if (tag == OpRoot) {
+            engine_.StopReadOut = true;
+            engine_.OperatorKey(OpRoot);
+        }
+    });
+}
+
+void ScientificKeys::SpbExpClick()
+{
+    engine_.RunHandler([&] { engine_.OperatorKey(OpExp); });
+}
+
+void ScientificKeys::SpbPEClick()
+{
+    engine_.RunHandler([&] {
+        if (!engine_.ExponentDisplay) {
+            engine_.OperatorKey(OpFE);
+            engine_.ExponentDisplay = true;
+        } else {
+            engine_.DisplayText = GeneralNumberText(engine_.Accumulator);
+            engine_.LabelText.clear();
+            engine_.ExponentDisplay = false;
+        }
+        engine_.StartNewNumber = true;
+    });
+}
+
+} // namespace tallyvox

@@ -1,0 +1,58 @@
+// The keys of the enhanced view's scientific panel: angle modes, the nine
+// trigonometric keys, logarithms, powers, roots, π, n! and F-E. They work on
+// the calculator engine's state. Pure C++, no Qt.
+#pragma once
+
+#include "Calculator.h"
+#include "EvalScript.h"
+
+namespace tallyvox {
+
+enum class AngleMode { Degrees, Radians, Grads };
+
+// Tags of the nine function keys of SpbcOsClick.
+enum TrigTag { TagSin = 0, TagCos, TagTan, TagSinh, TagCosh, TagTanh, TagAsin, TagAcos, TagAtan };
+
+// π as the 80-bit constant 4000:C90FDAA22168C235.
+Extended Pi();
+// One third as the 80-bit constant 3FFD:AAAAAAAAAAAAAAAB.
+Extended OneThird();
+
+class ScientificKeys {
+public:
+    ScientificKeys(CalculatorEngine &engine, ScriptEvaluator &script);
+
+    // The checked angle radio button. Starts at degrees, no cue.
+    AngleMode Angle() const { return angle_; }
+
+    // Radio handlers; choosing the checked mode again does nothing.
+    void RadAngleClick();
+    void RadRadianClick();
+    void RadGradsClick();
+
+    void SpbcOsClick(int tag);
+    void SpbIntClick();
+    void SpbLnClick();
+    void SpbLogClick();
+    void SpbNJCClick();
+    void SpbPaiClick();
+    // Tag 0 square, 1 cube, 7 starts the power operator.
+    void SpbXPFClick(int tag);
+    void SpbtenxFClick();
+    // Tag 6 cube root, 8 starts the root operator.
+    void SpbxKLFClick(int tag);
+    void SpbExpClick();
+    // The F-E toggle; afterwards the key is down exactly while
+    // engine.ExponentDisplay is true.
+    void SpbPEClick();
+
+private:
+    void SelectAngle(AngleMode mode, const char *cue);
+    void ScriptKey(const char *cue, const std::string &statement);
+
+    CalculatorEngine &engine_;
+    ScriptEvaluator &script_;
+    AngleMode angle_ = AngleMode::Degrees;
+};
+
+} // namespace tallyvox

@@ -1,0 +1,56 @@
+// Runs key tokens through the calculator engine and the scientific keys, as
+// the window's handlers do, with cues and message boxes recorded instead of
+// played or shown. Backs the headless driver tallyvox-keys and the
+// key-sequence tests.
+#pragma once
+
+#include "Calculator.h"
+#include "EvalScript.h"
+#include "ScientificKeys.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tallyvox {
+
+struct RecordedMessage {
+    std::string caption;
+    std::string text;
+};
+
+// What one key (or a whole run) asked for.
+struct KeyRecord {
+    std::vector<std::string> cues;
+    std::vector<RecordedMessage> messages;
+};
+
+class KeyDriver {
+public:
+    explicit KeyDriver(ScriptEvaluator &script);
+    ~KeyDriver();
+
+    // Whether token is one of the driver's key tokens.
+    static bool IsKnownToken(const std::string &token);
+
+    // Runs one key; returns what it asked for. Unknown tokens do nothing and
+    // return false.
+    bool RunKey(const std::string &token, KeyRecord *record);
+
+    // One JSON line: display, label, memory, cues, messages, and the
+    // clipboard / expression window texts once those were used.
+    std::string JsonLine(const KeyRecord &record) const;
+
+    CalculatorEngine &Engine();
+    ScientificKeys &Scientific();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// JSON string literal of UTF-8 text.
+std::string JsonString(const std::string &text);
+
+} // namespace tallyvox

@@ -1,0 +1,55 @@
+// tallyvox-keys [--trace] [KEY ...]: runs keys headless and prints the
+// result as one JSON line (with --trace, also one line after each key).
+// Without KEY arguments it reads one KEY per line from standard input.
+#include "KeyDriver.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    bool trace = false;
+    std::vector<std::string> keys;
+    bool fromArguments = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--trace" && !fromArguments) {
+            trace = true;
+            continue;
+        }
+        fromArguments = true;
+        keys.push_back(arg);
+    }
+    if (!fromArguments) {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line.find_first_not_of(" \t") == std::string::npos)
+                continue;
+            keys.push_back(line);
+        }
+    }
+    // Refuse before running anything, so nothing but the error is printed.
+    for (const std::string &key : keys) {
+        if (!tallyvox::KeyDriver::IsKnownToken(key)) {
+            std::cerr << "tallyvox-keys: unknown key '" << key << "'\n";
+            return 2;
+        }
+    }
+
+    tallyvox::ScriptEvaluator script;
+    tallyvox::KeyDriver driver(script);
+    tallyvox::KeyRecord all;
+    for (const std::string &key : keys) {
+        tallyvox::KeyRecord one;
+        driver.RunKey(key, &one);
+        if (trace)
+            std::cout << driver.JsonLine(one) << '\n';
+        all.cues.insert(all.cues.end(), one.cues.begin(), one.cues.end());
+        all.messages.insert(all.messages.end(), one.messages.begin(), one.messages.end());
+    }
+    std::cout << driver.JsonLine(all) << std::endl;
+    return 0;
+}
