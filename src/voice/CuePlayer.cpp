@@ -1,0 +1,249 @@
+#include "CuePlayer.h"
+
+#include "CueScramble.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+
+#include <dlfcn.h>
+
+namespace tallyvox {
+
+namespace {
+
+// Frames per device period; a period is still in the device when the queue
+// reads empty.
+constexpr Uint16 DevicePeriodFrames = 512;
+// A synchronous cue never blocks longer than its own length plus this, even
+// if the device stops consuming.
+constexpr Uint32 SyncSlackMs = 2000;
+constexpr Uint32 WaitStepMs = 3;
+
+void QuietAlsaError(const char *, int, const char *, int, const char *, ...) {}
+
+// On a machine without a sound card ALSA prints "cannot find card" lines on
+// stderr while SDL probes it. The calculator has nothing to say about that,
+// so ALSA's error handler is replaced before SDL loads the library (same
+// soname, so SDL gets this very instance).
+void SilenceAlsa()
+{
+    static bool done = false;
+    const char *driver = std::getenv("SDL_AUDIODRIVER");
+    if (done || (driver && *driver && !std::strstr(driver, "alsa")))
+        return;
+    done = true;
+    void *lib = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!lib)
+        return;
+    using Handler = void (*)(const char *, int, const char *, int, const char *, ...);
+    if (auto set = reinterpret_cast<int (*)(Handler)>(dlsym(lib, "snd_lib_error_set_handler")))
+        set(&QuietAlsaError);
+    // The library stays loaded for the handler to stay installed.
+}
+
+} // namespace
+
+struct CuePlayer::Impl {
+    std::filesystem::path folder;
+    std::vector<std::uint8_t> cueStream; // the file image of the last cue, unscrambled
+    std::vector<std::uint8_t> converted; // its samples in the device format
+    bool released = false;
+    bool audioTried = false;
+    bool subsystemCounted = false; // SDL_InitSubSystem succeeded
+    bool audioInitDirect = false;  // audio brought up by SDL_AudioInit alone
+    SDL_AudioDeviceID device = 0;
+    SDL_AudioSpec spec{};
+
+    bool EnsureDevice();
+    SDL_AudioDeviceID OpenDevice();
+    bool Load(const std::string &name, const Uint8 **samples, Uint32 *length, Uint8 **wavToFree);
+    void WaitUntilPlayed(Uint32 queuedBytes, const std::function<void()> &whileWaiting);
+    void Release();
+};
+
+SDL_AudioDeviceID CuePlayer::Impl::OpenDevice()
+{
+    SDL_AudioSpec want{};
+    want.freq = 22050;
+    want.format = AUDIO_S16SYS;
+    want.channels = 1;
+    want.samples = DevicePeriodFrames;
+    return SDL_OpenAudioDevice(nullptr, 0, &want, &spec,
+                               SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+}
+
+bool CuePlayer::Impl::EnsureDevice()
+{
+    if (device != 0)
+        return true;
+    if (audioTried)
+        return false;
+    audioTried = true;
+
+    SilenceAlsa();
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        subsystemCounted = true;
+        device = OpenDevice();
+    }
+    if (device == 0) {
+        // No usable sound device: the dummy driver keeps cue timing, so
+        // synchronous read-outs still pace as they would with sound.
+        SDL_AudioQuit();
+        if (SDL_AudioInit("dummy") == 0) {
+            audioInitDirect = !subsystemCounted;
+            device = OpenDevice();
+        }
+    }
+    if (device == 0)
+        return false;
+    SDL_PauseAudioDevice(device, 0);
+    return true;
+}
+
+bool CuePlayer::Impl::Load(const std::string &name, const Uint8 **samples, Uint32 *length, Uint8 **wavToFree)
+{
+    // A name is one file in the cue folder, never a path.
+    if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
+        return false;
+    if (!LoadCueFile(folder / (name + ".WAV"), cueStream, CueKey(), MaxCueFileSize))
+        return false;
+
+    SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict");
+    SDL_AudioSpec wavSpec{};
+    Uint8 *wav = nullptr;
+    Uint32 wavLength = 0;
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(cueStream.data(), int(cueStream.size())), 1, &wavSpec, &wav, &wavLength))
+        return false;
+
+    if (wavSpec.format == spec.format && wavSpec.channels == spec.channels && wavSpec.freq == spec.freq) {
+        *samples = wav;
+        *length = wavLength;
+        *wavToFree = wav;
+        return true;
+    }
+    // SDL_AudioCVT rather than SDL_AudioStream: the stream of SDL 2.26 drops
+    // the last few milliseconds when it resamples.
+    SDL_AudioCVT cvt{};
+    bool ok = SDL_BuildAudioCVT(&cvt, wavSpec.format, wavSpec.channels, wavSpec.freq, spec.format, spec.channels,
+                                spec.freq) >= 0;
+    if (ok) {
+        const Uint32 frameBytes = SDL_AUDIO_BITSIZE(wavSpec.format) / 8 * std::max<Uint32>(wavSpec.channels, 1);
+        const Uint32 length = wavLength - wavLength % frameBytes;
+        converted.resize(std::size_t(length) * std::size_t(std::max(cvt.len_mult, 1)));
+        std::memcpy(converted.data(), wav, length);
+        cvt.buf = converted.data();
+        cvt.len = int(length);
+        ok = length == 0 || SDL_ConvertAudio(&cvt) == 0;
+        converted.resize(ok && length > 0 ? std::size_t(cvt.len_cvt) : 0);
+    }
+    SDL_FreeWAV(wav);
+    if (!ok)
+        return false;
+    *samples = converted.data();
+    *length = Uint32(converted.size());
+    *wavToFree = nullptr;
+    return true;
+}
+
+void CuePlayer::Impl::WaitUntilPlayed(Uint32 queuedBytes, const std::function<void()> &whileWaiting)
+{
+    const Uint32 frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * std::max<Uint32>(spec.channels, 1);
+    const Uint32 rate = std::max(spec.freq, 1);
+    const Uint64 durationMs = Uint64(queuedBytes / frameBytes) * 1000 / rate;
+    const Uint64 periodMs = (Uint64(spec.samples) * 1000 + rate - 1) / rate;
+    const Uint64 start = SDL_GetTicks64();
+    const Uint64 giveUp = start + durationMs + periodMs + SyncSlackMs;
+
+    const auto step = [&] {
+        if (whileWaiting)
+            whileWaiting();
+        SDL_Delay(WaitStepMs);
+    };
+    while (!released && device != 0 && SDL_GetQueuedAudioSize(device) > 0 && SDL_GetTicks64() < giveUp)
+        step();
+    const Uint64 lastPeriodEnds = SDL_GetTicks64() + periodMs;
+    while (!released && device != 0 && SDL_GetTicks64() < lastPeriodEnds)
+        step();
+}
+
+void CuePlayer::Impl::Release()
+{
+    released = true;
+    if (device != 0) {
+        SDL_ClearQueuedAudio(device);
+        SDL_CloseAudioDevice(device);
+        device = 0;
+    }
+    if (subsystemCounted)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    else if (audioInitDirect)
+        SDL_AudioQuit();
+    subsystemCounted = audioInitDirect = false;
+    std::vector<std::uint8_t>().swap(cueStream);
+    std::vector<std::uint8_t>().swap(converted);
+}
+
+CuePlayer::CuePlayer(std::filesystem::path cueFolder)
+    : impl_(std::make_unique<Impl>())
+{
+    impl_->folder = std::move(cueFolder);
+}
+
+CuePlayer::~CuePlayer()
+{
+    try {
+        impl_->Release();
+    } catch (...) {
+    }
+}
+
+void CuePlayer::PlayCue(const std::string &name, bool async, const std::function<void()> &whileWaiting)
+{
+    try {
+        Impl &d = *impl_;
+        if (d.released || !d.EnsureDevice())
+            return;
+        const Uint8 *samples = nullptr;
+        Uint32 length = 0;
+        Uint8 *wav = nullptr;
+        // A cue that fails to load leaves the one sounding alone.
+        if (!d.Load(name, &samples, &length, &wav))
+            return;
+        // The queue holds its own copy, so the buffers may be reused at once.
+        SDL_ClearQueuedAudio(d.device);
+        const bool queued = length == 0 || SDL_QueueAudio(d.device, samples, length) == 0;
+        if (wav)
+            SDL_FreeWAV(wav);
+        if (!async && queued && length > 0)
+            d.WaitUntilPlayed(length, whileWaiting);
+    } catch (...) {
+    }
+}
+
+bool CuePlayer::IsSounding() const
+{
+    return !impl_->released && impl_->device != 0 && SDL_GetQueuedAudioSize(impl_->device) > 0;
+}
+
+void CuePlayer::ReleaseCueStream()
+{
+    try {
+        impl_->Release();
+    } catch (...) {
+    }
+}
+
+std::filesystem::path CuePlayer::DefaultCueFolder()
+{
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || exe.empty())
+        exe = std::filesystem::current_path(ec) / "tallyvox";
+    return exe.parent_path() / "play";
+}
+
+} // namespace tallyvox

@@ -1,0 +1,50 @@
+// Plays voice cues from the scrambled WAV files of the play/ folder.
+//
+// One reused buffer (CueStream); a new cue cuts off the one sounding; every
+// failure is silent. Audio through SDL2; where no sound device opens, SDL's
+// dummy driver keeps the timing and nothing is heard.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tallyvox {
+
+class CuePlayer {
+public:
+    // cueFolder: the folder holding "<name>.WAV" files (normally
+    // <executable folder>/play). The audio device is opened lazily, at the
+    // first cue, so constructing a player is cheap.
+    explicit CuePlayer(std::filesystem::path cueFolder);
+    ~CuePlayer();
+    CuePlayer(const CuePlayer &) = delete;
+    CuePlayer &operator=(const CuePlayer &) = delete;
+
+    // async: returns once the cue has started. sync: returns when it has
+    // finished; whileWaiting (if set) is called repeatedly meanwhile, e.g. to
+    // let the window repaint. Never throws.
+    void PlayCue(const std::string &name, bool async, const std::function<void()> &whileWaiting = {});
+
+    // True while a cue is still sounding.
+    bool IsSounding() const;
+
+    // Stops what sounds and frees the cue buffer; later PlayCue calls do
+    // nothing.
+    void ReleaseCueStream();
+
+    // <folder of the running executable>/play
+    static std::filesystem::path DefaultCueFolder();
+
+    // Largest cue file that is loaded; larger files are skipped silently.
+    static constexpr std::uintmax_t MaxCueFileSize = 16u * 1024u * 1024u;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace tallyvox

@@ -1,0 +1,268 @@
+// Plays through SDL's disk driver (see CMakeLists.txt), which writes exactly
+// what a listener would hear to SDL_DISKAUDIOFILE: 22050 Hz mono S16.
+#include "CuePlayer.h"
+#include "WavFixtures.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+#include <unistd.h>
+
+using namespace tallyvox;
+using namespace tallyvox::test;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+class CuePlayerTest : public testing::Test {
+protected:
+    fs::path folder = fs::temp_directory_path() / ("tallyvox-cueplayer-" + std::to_string(::getpid()));
+    fs::path output = std::getenv("SDL_DISKAUDIOFILE") ? std::getenv("SDL_DISKAUDIOFILE") : "";
+    std::vector<std::int16_t> a = Pattern(22050, 1);    // 1 s
+    std::vector<std::int16_t> b = Pattern(6615, 2);     // 0.3 s
+
+    void SetUp() override
+    {
+        ASSERT_STREQ(std::getenv("SDL_AUDIODRIVER"), "disk");
+        ASSERT_FALSE(output.empty());
+        fs::create_directories(folder);
+        WriteCue(folder, "加", WavImage(S16Bytes(a)));
+        WriteCue(folder, "B", WavImage(S16Bytes(b)));
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // What the device played, read once the player has closed it.
+    std::vector<std::int16_t> Heard() const
+    {
+        const auto bytes = ReadFile(output);
+        std::vector<std::int16_t> out(bytes.size() / 2);
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out[i] = std::int16_t(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        return out;
+    }
+
+    static std::ptrdiff_t Find(const std::vector<std::int16_t> &heard, const std::vector<std::int16_t> &part)
+    {
+        const auto at = std::search(heard.begin(), heard.end(), part.begin(), part.end());
+        return at == heard.end() ? -1 : at - heard.begin();
+    }
+
+    static std::size_t Sounding(const std::vector<std::int16_t> &heard)
+    {
+        return std::size_t(std::count_if(heard.begin(), heard.end(), [](std::int16_t s) { return s != 0; }));
+    }
+
+    static void WaitUntilQuiet(const CuePlayer &player)
+    {
+        for (int i = 0; i < 400 && player.IsSounding(); ++i)
+            std::this_thread::sleep_for(10ms);
+        std::this_thread::sleep_for(100ms);
+    }
+};
+
+TEST_F(CuePlayerTest, PlaysTheUnscrambledSamples)
+{
+    {
+        CuePlayer player(folder);
+        player.PlayCue("B", false);
+    }
+    const auto heard = Heard();
+    EXPECT_GE(Find(heard, b), 0);
+    EXPECT_EQ(Sounding(heard), b.size());
+}
+
+TEST_F(CuePlayerTest, FilesThatDoNotLoadAreSilentAndLeaveTheSoundingCue)
+{
+    auto truncated = WavImage(S16Bytes(Pattern(5000, 3)));
+    truncated.resize(4000);
+    WriteCue(folder, "truncated", truncated);
+    WriteFile(folder / "junk.WAV", std::vector<std::uint8_t>(3000, 'x'));
+    WriteFile(folder / "empty.WAV", {});
+    fs::create_directory(folder / "folder.WAV");
+    {
+        std::ofstream big(folder / "big.WAV", std::ios::binary);
+        big.write("RIFF", 4);
+        big.seekp(std::streamoff(CuePlayer::MaxCueFileSize));
+        big.put('\0');
+    }
+    {
+        CuePlayer player(folder);
+        player.PlayCue("加", true);
+        for (const char *name : {"missing", "truncated", "junk", "empty", "folder", "big", "", "../加", "加/"})
+            player.PlayCue(name, true);
+        EXPECT_TRUE(player.IsSounding());
+        player.PlayCue("missing", false);
+        WaitUntilQuiet(player);
+    }
+    const auto heard = Heard();
+    EXPECT_GE(Find(heard, a), 0) << "the whole first cue was heard";
+    EXPECT_EQ(Sounding(heard), a.size()) << "and nothing else";
+}
+
+TEST_F(CuePlayerTest, ANewCueCutsOffThePreviousOne)
+{
+    {
+        CuePlayer player(folder);
+        player.PlayCue("加", true);
+        std::this_thread::sleep_for(200ms);
+        player.PlayCue("B", false);
+    }
+    const auto heard = Heard();
+    const std::vector<std::int16_t> startOfA(a.begin(), a.begin() + 1000);
+    const std::vector<std::int16_t> endOfA(a.end() - 1000, a.end());
+    const auto aAt = Find(heard, startOfA);
+    const auto bAt = Find(heard, b);
+    ASSERT_GE(aAt, 0);
+    ASSERT_GE(bAt, 0);
+    EXPECT_LT(aAt, bAt);
+    EXPECT_LT(Find(heard, endOfA), 0) << "the end of the first cue was cut off";
+    EXPECT_LT(Sounding(heard), a.size() + b.size());
+}
+
+TEST_F(CuePlayerTest, SyncReturnsWhenTheCueHasPlayed)
+{
+    CuePlayer player(folder);
+    player.PlayCue("B", true); // opens the device outside the timing
+    int steps = 0;
+    const auto start = std::chrono::steady_clock::now();
+    player.PlayCue("B", false, [&] { ++steps; });
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 300ms);
+    EXPECT_GT(steps, 10) << "the caller's events ran while waiting";
+    EXPECT_FALSE(player.IsSounding());
+
+    player.PlayCue("B", true);
+    EXPECT_TRUE(player.IsSounding()) << "async returns while the cue sounds";
+}
+
+TEST_F(CuePlayerTest, ReleasingWhileWaitingStopsAtOnceAndForGood)
+{
+    {
+        CuePlayer player(folder);
+        const auto start = std::chrono::steady_clock::now();
+        player.PlayCue("加", false, [&] { player.ReleaseCueStream(); });
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms);
+        EXPECT_FALSE(player.IsSounding());
+        player.PlayCue("B", false);
+        EXPECT_FALSE(player.IsSounding());
+        player.ReleaseCueStream();
+    }
+    const auto heard = Heard();
+    EXPECT_LT(Sounding(heard), a.size());
+    EXPECT_LT(Find(heard, b), 0);
+}
+
+// Recordings of other formats are converted to the device's.
+struct FormatCase {
+    const char *what;
+    std::uint32_t rate;
+    std::uint16_t channels;
+    std::uint16_t bits;
+};
+
+void PrintTo(const FormatCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+
+class CuePlayerFormatTest : public CuePlayerTest, public testing::WithParamInterface<FormatCase> {};
+
+TEST_P(CuePlayerFormatTest, ConvertsToTheDeviceFormat)
+{
+    const FormatCase &c = GetParam();
+    const std::size_t frames = c.rate / 4; // 0.25 s
+    std::vector<std::uint8_t> data;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double s = 0.5 * std::sin(2 * M_PI * 440 * double(i) / c.rate);
+        for (int ch = 0; ch < c.channels; ++ch) {
+            if (c.bits == 8)
+                data.push_back(std::uint8_t(128 + std::lround(s * 127)));
+            else
+                PutLe(data, std::uint16_t(std::int16_t(std::lround(s * 32767))), 2);
+        }
+    }
+    WriteCue(folder, "tone", WavImage(data, c.rate, c.channels, c.bits));
+    {
+        CuePlayer player(folder);
+        player.PlayCue("tone", false);
+    }
+    const auto heard = Heard();
+    const std::size_t expected = 22050 / 4;
+    EXPECT_NEAR(double(Sounding(heard)), double(expected), expected * 0.05);
+    const auto peak = std::max_element(heard.begin(), heard.end());
+    ASSERT_NE(peak, heard.end());
+    EXPECT_NEAR(*peak, 16384, 1200);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, CuePlayerFormatTest, testing::Values(
+    FormatCase{"44100 Hz stereo 16-bit", 44100, 2, 16},
+    FormatCase{"11025 Hz mono 8-bit", 11025, 1, 8},
+    FormatCase{"48000 Hz mono 16-bit", 48000, 1, 16}));
+
+// Where the configured driver cannot be used the player falls back to SDL's
+// dummy driver: silent, but a synchronous cue still takes its time.
+TEST_F(CuePlayerTest, UnusableDriverFallsBackQuietly)
+{
+    ASSERT_EQ(setenv("SDL_AUDIODRIVER", "nosuchdriver", 1), 0);
+    testing::internal::CaptureStderr();
+    std::chrono::steady_clock::duration took{};
+    {
+        CuePlayer player(folder);
+        const auto start = std::chrono::steady_clock::now();
+        player.PlayCue("B", false);
+        took = std::chrono::steady_clock::now() - start;
+    }
+    const std::string printed = testing::internal::GetCapturedStderr();
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    EXPECT_GE(took, 300ms);
+    EXPECT_EQ(printed, "");
+}
+
+TEST_F(CuePlayerTest, DefaultDriverPrintsNothing)
+{
+    ASSERT_EQ(unsetenv("SDL_AUDIODRIVER"), 0);
+    testing::internal::CaptureStderr();
+    {
+        CuePlayer player(folder);
+        player.PlayCue("missing", false);
+    }
+    const std::string printed = testing::internal::GetCapturedStderr();
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    EXPECT_EQ(printed, "");
+}
+
+// The generated pack: every cue the program asks for is there and loads.
+TEST(CuePack, HoldsEveryCueTheProgramAsksFor)
+{
+    const char *bin = std::getenv("TALLYVOX_BIN");
+    const fs::path play = bin ? fs::path(bin) / "play" : fs::path();
+    if (!bin || !fs::is_directory(play))
+        GTEST_SKIP() << "no generated cue pack (needs espeak-ng and sox)";
+    const char *names[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "退位", "归零", "清除", "负", "正",
+                           "加", "减", "乘", "除", "取余", "", "N次方", "开N次方", "等于", "导数", "百分号", "开方",
+                           "MC", "M-", "M+", "MR", "MS", "sin", "cos", "tan", "asin", "acos", "atan", "角度制",
+                           "梯度制", "弧度制", "取整", "对数", "log", "累乘", "派", "10N次方", "开立方", "平方",
+                           "立方", "拾", "佰", "仟", "万", "亿", "兆", "京", "E", "+", "-"};
+    for (const char *name : names) {
+        std::vector<std::uint8_t> image;
+        ASSERT_TRUE(LoadCueFile(play / (std::string(name) + ".WAV"), image, CueKey(), CuePlayer::MaxCueFileSize))
+            << "cue \"" << name << "\"";
+        SDL_AudioSpec spec{};
+        Uint8 *samples = nullptr;
+        Uint32 length = 0;
+        ASSERT_TRUE(SDL_LoadWAV_RW(SDL_RWFromConstMem(image.data(), int(image.size())), 1, &spec, &samples, &length))
+            << "cue \"" << name << "\": " << SDL_GetError();
+        const double seconds = double(length) / (SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels) / spec.freq;
+        SDL_FreeWAV(samples);
+        EXPECT_GT(seconds, 0.03) << "cue \"" << name << "\"";
+        EXPECT_LT(seconds, 1.5) << "cue \"" << name << "\"";
+    }
+}
+
+} // namespace

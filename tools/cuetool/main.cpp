@@ -1,0 +1,225 @@
+// tallyvox-cue: builds, opens and checks cue packs (the play/ folder).
+//
+//   tallyvox-cue scramble IN OUT     plain WAV files -> cue files
+//   tallyvox-cue unscramble IN OUT   cue files -> plain WAV files
+//   tallyvox-cue verify PATH         checks that cue files load
+//
+// IN and OUT are both folders (every *.wav / *.WAV file of IN; OUT is
+// created if needed) or both files. Every input is read and checked before
+// anything is written, so a bad file leaves the output untouched.
+#include "CueScramble.h"
+#include "WavImage.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+using tallyvox::CueKey;
+using tallyvox::UnscrambleCue;
+using tallyvox::WavImageProblem;
+
+namespace {
+
+// The player skips larger files; a pack should not hold cues it never plays.
+constexpr std::uintmax_t MaxCueFileSize = 16u * 1024u * 1024u;
+
+struct CueFile {
+    fs::path source;
+    fs::path target;
+    std::vector<std::uint8_t> image;
+};
+
+int Usage()
+{
+    std::cerr << "usage: tallyvox-cue scramble IN OUT\n"
+                 "       tallyvox-cue unscramble IN OUT\n"
+                 "       tallyvox-cue verify PATH\n"
+                 "IN and OUT are folders of .WAV files, or single files. A cue named N is\n"
+                 "played from the file N.WAV of the play folder.\n";
+    return 2;
+}
+
+void Complain(const fs::path &where, const std::string &what)
+{
+    std::cerr << "tallyvox-cue: " << where.string() << ": " << what << '\n';
+}
+
+bool HasWavExtension(const std::string &fileName)
+{
+    if (fileName.size() < 4)
+        return false;
+    std::string ext = fileName.substr(fileName.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return ext == ".wav";
+}
+
+// The cue name of a file: its name without the last four characters, so
+// ".WAV" is the empty name (std::filesystem would call it a stem).
+std::string CueNameOf(const std::string &fileName)
+{
+    return fileName.substr(0, fileName.size() - 4);
+}
+
+bool ReadWhole(const fs::path &path, std::vector<std::uint8_t> &out)
+{
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec) {
+        Complain(path, ec.message());
+        return false;
+    }
+    if (size == 0) {
+        Complain(path, "empty file");
+        return false;
+    }
+    if (size > MaxCueFileSize) {
+        Complain(path, "larger than 16 MiB; the player skips such cues");
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    out.resize(size);
+    if (!in.read(reinterpret_cast<char *>(out.data()), std::streamsize(size))) {
+        Complain(path, "cannot be read");
+        return false;
+    }
+    return true;
+}
+
+// The files an argument stands for: the .wav/.WAV files of a folder, sorted,
+// or the one file. False (after saying why) when it is neither.
+bool Collect(const fs::path &in, std::vector<fs::path> &files, bool &isFolder)
+{
+    std::error_code ec;
+    const fs::file_status st = fs::status(in, ec);
+    if (fs::is_regular_file(st)) {
+        isFolder = false;
+        files.push_back(in);
+        return true;
+    }
+    if (!fs::is_directory(st)) {
+        Complain(in, "no such file or folder");
+        return false;
+    }
+    isFolder = true;
+    for (fs::directory_iterator it(in, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (HasWavExtension(name) && it->is_regular_file(ec))
+            files.push_back(it->path());
+    }
+    if (ec) {
+        Complain(in, ec.message());
+        return false;
+    }
+    std::sort(files.begin(), files.end());
+    if (files.empty()) {
+        Complain(in, "holds no .WAV files");
+        return false;
+    }
+    return true;
+}
+
+int Convert(bool scramble, const fs::path &in, const fs::path &out)
+{
+    std::vector<fs::path> sources;
+    bool inIsFolder = false;
+    if (!Collect(in, sources, inIsFolder))
+        return 1;
+
+    std::error_code ec;
+    const bool outIsFolder = inIsFolder || fs::is_directory(out, ec);
+    std::vector<CueFile> cues;
+    std::map<fs::path, fs::path> targets;
+    bool ok = true;
+    for (const fs::path &source : sources) {
+        CueFile cue{source, {}, {}};
+        if (!ReadWhole(source, cue.image)) {
+            ok = false;
+            continue;
+        }
+        if (!scramble)
+            UnscrambleCue(cue.image, CueKey());
+        if (const std::string problem = WavImageProblem(cue.image); !problem.empty()) {
+            Complain(source, scramble ? problem : problem + " after unscrambling (not a cue file?)");
+            ok = false;
+            continue;
+        }
+        if (scramble)
+            UnscrambleCue(cue.image, CueKey());
+        cue.target = outIsFolder ? out / (CueNameOf(source.filename().string()) + ".WAV") : out;
+        if (auto [at, fresh] = targets.emplace(cue.target, source); !fresh) {
+            Complain(source, "names the same cue as " + at->second.filename().string());
+            ok = false;
+            continue;
+        }
+        cues.push_back(std::move(cue));
+    }
+    if (!ok)
+        return 1;
+
+    if (outIsFolder && (fs::create_directories(out, ec), ec)) {
+        Complain(out, "cannot create folder: " + ec.message());
+        return 1;
+    }
+    for (const CueFile &cue : cues) {
+        std::ofstream file(cue.target, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char *>(cue.image.data()), std::streamsize(cue.image.size()));
+        file.close();
+        if (!file) {
+            Complain(cue.target, "cannot be written");
+            return 1;
+        }
+    }
+    std::cout << (scramble ? "scrambled " : "unscrambled ") << cues.size() << (cues.size() == 1 ? " cue" : " cues")
+              << " into " << out.string() << '\n';
+    return 0;
+}
+
+int Verify(const fs::path &target)
+{
+    std::vector<fs::path> files;
+    bool isFolder = false;
+    if (!Collect(target, files, isFolder))
+        return 1;
+    std::size_t bad = 0;
+    for (const fs::path &path : files) {
+        const std::string name = path.filename().string();
+        std::vector<std::uint8_t> image;
+        if (!ReadWhole(path, image)) {
+            ++bad;
+            continue;
+        }
+        UnscrambleCue(image, CueKey());
+        if (const std::string problem = WavImageProblem(image); !problem.empty()) {
+            Complain(path, problem + " after unscrambling");
+            ++bad;
+        } else if (isFolder && name.compare(name.size() - 4, 4, ".WAV") != 0) {
+            Complain(path, "never played: the player asks for " + CueNameOf(name) + ".WAV");
+            ++bad;
+        }
+    }
+    std::cout << files.size() << (files.size() == 1 ? " cue file" : " cue files") << " checked, " << bad << " bad\n";
+    return bad == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    try {
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        if (args.size() == 3 && (args[0] == "scramble" || args[0] == "unscramble"))
+            return Convert(args[0] == "scramble", args[1], args[2]);
+        if (args.size() == 2 && args[0] == "verify")
+            return Verify(args[1]);
+        return Usage();
+    } catch (const std::exception &e) {
+        std::cerr << "tallyvox-cue: " << e.what() << '\n';
+        return 1;
+    }
+}
