@@ -1,0 +1,192 @@
+#include "AdStrip.h"
+
+#include <QDesktopServices>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QTimer>
+
+namespace tallyvox {
+namespace {
+
+bool IsWebScheme(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+// The page's character set: the Content-Type header's, else a <meta> one
+// near the top of the page, else UTF-8 (also when the name is unknown).
+QString DecodePage(const QByteArray &data, const QString &contentType)
+{
+    static const QRegularExpression charsetPattern(QStringLiteral("charset\\s*=\\s*[\"']?([A-Za-z0-9._:-]+)"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+    QString charset = charsetPattern.match(contentType).captured(1);
+    if (charset.isEmpty())
+        charset = charsetPattern.match(QString::fromLatin1(data.left(1024))).captured(1);
+    if (!charset.isEmpty()) {
+        QStringDecoder decoder(charset.toLatin1().constData());
+        if (decoder.isValid())
+            return decoder.decode(data);
+    }
+    return QString::fromUtf8(data);
+}
+
+}  // namespace
+
+AdStrip::AdStrip(QWidget *parent) : QTextBrowser(parent)
+{
+    setObjectName(QStringLiteral("wbAD"));
+    setAccessibleName(QStringLiteral("广告"));
+    setFrameShape(QFrame::NoFrame);
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &url) { openLink(url); });
+
+    totalTimer_ = new QTimer(this);
+    totalTimer_->setSingleShot(true);
+    connect(totalTimer_, &QTimer::timeout, this, &AdStrip::fail);
+}
+
+AdStrip::~AdStrip()
+{
+    dropReply();
+}
+
+void AdStrip::Navigate(const QUrl &url)
+{
+    ++generation_;
+    dropReply();
+    totalTimer_->stop();
+    data_.clear();
+    clear();
+    page_ = url;
+    const quint64 generation = generation_;
+    if (!url.isValid() || !IsWebScheme(url) || url.host().isEmpty()) {
+        QTimer::singleShot(0, this, [this, generation] {
+            if (generation == generation_)
+                emit loaded(false);
+        });
+        return;
+    }
+    QTimer::singleShot(0, this, [this, generation] { startLoad(generation); });
+}
+
+void AdStrip::setTimeouts(int transferMs, int totalMs)
+{
+    transferTimeoutMs_ = transferMs;
+    totalTimeoutMs_ = totalMs;
+}
+
+bool AdStrip::openLink(const QUrl &url)
+{
+    const QUrl target = page_.resolved(url);
+    if (!target.isValid() || !IsWebScheme(target) || target.host().isEmpty())
+        return false;
+    return QDesktopServices::openUrl(target);
+}
+
+QVariant AdStrip::loadResource(int type, const QUrl &name)
+{
+    Q_UNUSED(type);
+    // Inline data: images are part of the page already; the document
+    // decodes them itself when this returns nothing.
+    if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
+        return {};
+    // For anything else an empty but non-null answer: a null one would let
+    // the document fall back to reading local files itself.
+    return QByteArray();
+}
+
+void AdStrip::startLoad(quint64 generation)
+{
+    if (generation != generation_)
+        return;
+    if (!network_) {
+        network_ = new QNetworkAccessManager(this);
+        network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    }
+    QNetworkRequest request(page_);
+    request.setTransferTimeout(transferTimeoutMs_);
+    request.setMaximumRedirectsAllowed(5);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Tallyvox/" TALLYVOX_VERSION));
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+
+    QNetworkReply *reply = network_->get(request);
+    reply_ = reply;
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        bool known = false;
+        const qint64 length = reply_ ? reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known) : 0;
+        if (known && length > kMaxPageBytes)
+            fail();
+    });
+    connect(reply, &QIODevice::readyRead, this, &AdStrip::readSome);
+    connect(reply, &QNetworkReply::finished, this, &AdStrip::finishLoad);
+    totalTimer_->start(totalTimeoutMs_);
+}
+
+void AdStrip::readSome()
+{
+    if (!reply_)
+        return;
+    // Read no more than one byte past the cap: that byte proves the page too big.
+    data_ += reply_->read(kMaxPageBytes + 1 - data_.size());
+    if (data_.size() > kMaxPageBytes)
+        fail();
+}
+
+void AdStrip::finishLoad()
+{
+    if (!reply_)
+        return;
+    if (reply_->error() != QNetworkReply::NoError) {
+        fail();
+        return;
+    }
+    readSome();
+    if (!reply_)
+        return;
+    const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString contentType = reply_->header(QNetworkRequest::ContentTypeHeader).toString();
+    const QString mediaType = contentType.section(QLatin1Char(';'), 0, 0).trimmed().toLower();
+    const bool html = mediaType.isEmpty() || mediaType == QLatin1String("text/html");
+    const bool plain = mediaType == QLatin1String("text/plain");
+    if (status < 200 || status > 299 || !(html || plain)) {
+        fail();
+        return;
+    }
+    const QString text = DecodePage(data_, contentType);
+    dropReply();
+    totalTimer_->stop();
+    data_.clear();
+    if (html)
+        setHtml(text);
+    else
+        setPlainText(text);
+    emit loaded(true);
+}
+
+void AdStrip::fail()
+{
+    dropReply();
+    totalTimer_->stop();
+    data_.clear();
+    clear();
+    emit loaded(false);
+}
+
+void AdStrip::dropReply()
+{
+    if (!reply_)
+        return;
+    QNetworkReply *reply = reply_;
+    reply_ = nullptr;
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+}
+
+}  // namespace tallyvox

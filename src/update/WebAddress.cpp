@@ -1,0 +1,136 @@
+#include "WebAddress.h"
+
+namespace tallyvox::update {
+namespace {
+
+constexpr std::size_t kMaxAddressLength = 2048;
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix)
+{
+    if (s.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char c = s[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsHostNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '.' || c == '-' || c == '_';
+}
+
+bool IsIpv6Char(char c)
+{
+    return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || IsDigit(c) || c == ':' || c == '.';
+}
+
+bool IsAllowedChar(char c)
+{
+    return c > ' ' && c < 0x7f && c != '"' && c != '\'' && c != '<' && c != '>' && c != '\\' && c != '`' &&
+           c != '{' && c != '}' && c != '|' && c != '^';
+}
+
+}  // namespace
+
+std::optional<WebAddress> ParseWebAddress(std::string_view address)
+{
+    if (address.size() > kMaxAddressLength)
+        return std::nullopt;
+    for (char c : address) {
+        if (!IsAllowedChar(c))
+            return std::nullopt;
+    }
+    WebAddress result;
+    if (StartsWithNoCase(address, "http://")) {
+        address.remove_prefix(7);
+    } else if (StartsWithNoCase(address, "https://")) {
+        address.remove_prefix(8);
+        result.https = true;
+        result.port = 443;
+    } else {
+        return std::nullopt;
+    }
+
+    std::size_t authorityEnd = address.find_first_of("/?#");
+    std::string_view authority = address.substr(0, authorityEnd);
+    std::string_view rest = authorityEnd == std::string_view::npos ? std::string_view() : address.substr(authorityEnd);
+    if (authority.find('@') != std::string_view::npos)
+        return std::nullopt;
+
+    std::string_view host, port;
+    bool portGiven = false;
+    if (!authority.empty() && authority.front() == '[') {
+        std::size_t close = authority.find(']');
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        host = authority.substr(1, close - 1);
+        std::string_view after = authority.substr(close + 1);
+        if (!after.empty()) {
+            if (after.front() != ':')
+                return std::nullopt;
+            port = after.substr(1);
+            portGiven = true;
+        }
+        if (host.find(':') == std::string_view::npos)
+            return std::nullopt;
+        for (char c : host) {
+            if (!IsIpv6Char(c))
+                return std::nullopt;
+        }
+    } else {
+        std::size_t colon = authority.find(':');
+        host = authority.substr(0, colon);
+        if (colon != std::string_view::npos) {
+            port = authority.substr(colon + 1);
+            portGiven = true;
+        }
+        for (char c : host) {
+            if (!IsHostNameChar(c))
+                return std::nullopt;
+        }
+    }
+    if (host.empty())
+        return std::nullopt;
+    if (portGiven) {
+        if (port.empty() || port.size() > 5)
+            return std::nullopt;
+        unsigned value = 0;
+        for (char c : port) {
+            if (!IsDigit(c))
+                return std::nullopt;
+            value = value * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (value == 0 || value > 65535)
+            return std::nullopt;
+        result.port = static_cast<std::uint16_t>(value);
+    }
+    result.host = host;
+
+    rest = rest.substr(0, rest.find('#'));
+    if (rest.empty())
+        result.target = "/";
+    else if (rest.front() == '?')
+        result.target = "/" + std::string(rest);
+    else
+        result.target = rest;
+    return result;
+}
+
+bool IsWebPageAddress(std::string_view address) { return ParseWebAddress(address).has_value(); }
+
+std::string HostHeader(const WebAddress &address)
+{
+    std::string header = address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host;
+    if (address.port != (address.https ? 443 : 80))
+        header += ":" + std::to_string(address.port);
+    return header;
+}
+
+}  // namespace tallyvox::update

@@ -1,0 +1,46 @@
+// A program that uses libupdate.so the way a host does and then goes away
+// while the check is still running. Built twice: linked with the library
+// (for "exit") and without it (for "dlclose", which must really unload it).
+// Driven by UpdateLibraryTest:
+//   update_probe exit <manifest-url>
+//       starts a check, prints "started", waits for a line on stdin, exits.
+//   update_probe dlclose <library> <manifest-url>
+//       loads the library, starts a check, unloads it, prints "closed",
+//       waits for a line on stdin, lets the check run on for a while, exits.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "update.h"
+
+int main(int argc, char **argv)
+{
+    std::string line;
+#ifdef PROBE_LINKED
+    if (argc == 3 && std::strcmp(argv[1], "exit") == 0) {
+        if (BeginUpdate(argv[2], UPDATE_NOTIFY_ONLY) != UPDATE_STARTED)
+            return 2;
+        std::cout << "started" << std::endl;
+        std::getline(std::cin, line);
+        return 0;
+    }
+#endif
+    if (argc == 4 && std::strcmp(argv[1], "dlclose") == 0) {
+        void *library = dlopen(argv[2], RTLD_NOW | RTLD_LOCAL);
+        if (!library)
+            return 3;
+        auto begin = reinterpret_cast<int (*)(const char *, int)>(dlsym(library, "BeginUpdate"));
+        if (!begin || begin(argv[3], UPDATE_NOTIFY_ONLY) != UPDATE_STARTED)
+            return 4;
+        dlclose(library);
+        std::cout << "closed" << std::endl;
+        std::getline(std::cin, line);
+        usleep(300 * 1000);  // the check wakes up and finishes in here
+        return 0;
+    }
+    return 1;
+}
