@@ -159,10 +159,8 @@ TEST_P(KeyCues, AskForExactlyTheseCuesAndMessages)
     const KeyRecord record = Press(driver, GetParam().keys);
     EXPECT_EQ(record.cues, GetParam().cues);
     std::vector<std::string> texts;
-    for (const auto &m : record.messages) {
-        EXPECT_EQ(m.caption, "Tallyvox");
-        texts.push_back(m.text);
-    }
+    for (const auto &m : record.messages)
+        texts.push_back(m.caption + "|" + m.text);
     EXPECT_EQ(texts, GetParam().messages);
 }
 
@@ -183,15 +181,35 @@ INSTANTIATE_TEST_SUITE_P(All, KeyCues, ::testing::Values(
     CueCase{"sin cos tan sinh cosh tanh asin acos atan", {"sin", "cos", "tan", "", "", "", "asin", "acos", "atan"}},
     CueCase{"deg rad rad grad deg", {"弧度制", "梯度制", "角度制"}},
     CueCase{"Int ln Log n! pi x^2 x^3 10^x cbrt", {"取整", "对数", "log", "累乘", "派", "平方", "立方", "10N次方", "开立方"}},
-    CueCase{"4 sign sqrt", {"4", "负", "开方"}, {"Invalid floating point operation"}},
-    CueCase{"8 sign cbrt", {"8", "负", "开立方"}, {"Invalid floating point operation"}},
-    CueCase{"1 7 5 5 n!", {"1", "7", "5", "5", "累乘"}, {"Floating point overflow"}},
-    CueCase{"paste:1E18 n!", {"累乘"}, {"Floating point overflow"}},
-    CueCase{"5 / 0 = n!", {"5", "除", "0", "等于", "累乘"}, {"'错误！' is not a valid floating point value"}},
-    CueCase{"paste:1,5 n!", {"累乘"}, {"'1,5' is not a valid floating point value"}},
-    CueCase{"paste:1E-4940 1/x", {"导数"}, {"Floating point overflow"}},
+    CueCase{"4 sign sqrt", {"4", "负", "开方"}, {"Tallyvox|Invalid floating point operation"}},
+    CueCase{"8 sign cbrt", {"8", "负", "开立方"}, {"Tallyvox|Invalid floating point operation"}},
+    CueCase{"1 7 5 5 n!", {"1", "7", "5", "5", "累乘"}, {"Tallyvox|Floating point overflow"}},
+    CueCase{"paste:1E18 n!", {"累乘"}, {"Tallyvox|Floating point overflow"}},
+    CueCase{"5 / 0 = n!", {"5", "除", "0", "等于", "累乘"}, {"Tallyvox|'错误！' is not a valid floating point value"}},
+    CueCase{"paste:1,5 n!", {"累乘"}, {"Tallyvox|'1,5' is not a valid floating point value"}},
+    CueCase{"paste:1E-4940 1/x", {"导数"}, {"Tallyvox|Floating point overflow"}},
+    CueCase{"expr:1+2", {"等于", "3"}},
+    CueCase{"expr:-2.25", {"等于", "负", "2", "10", "2", "5"}},
+    CueCase{"expr:Abs(-4) expr:1/3", {"等于", "4", "等于", "0", "10", "3", "3", "3", "3", "3", "3", "3", "3", "3",
+                                      "3", "3", "3", "3", "3", "3"}},
+    CueCase{"expr:1/0", {"等于", "0"}, {"提示|表达式错误，无法运算！"}},
+    CueCase{"expr:while(1){}", {"等于", "0"}, {"提示|表达式错误，无法运算！"}},
     CueCase{"paste:123456789012345678901234 =", {"等于", "1", "10", "2", "3", "4", "5", "6", "7", "8", "9",
                                                  "0", "1", "2", "3", "4", "6", "E", "2", "3"}}));
+
+TEST(KeySequenceExpression, KeepsItsTextsAndLeavesTheCalculatorAlone)
+{
+    KeyDriver driver(Script());
+    Press(driver, "7 + expr:(3-55)*(10+sin(30))");
+    EXPECT_EQ(driver.Engine().DisplayText, "0");
+    EXPECT_EQ(driver.Engine().LabelText, "7+");
+    Press(driver, "2 =");
+    EXPECT_EQ(driver.Engine().DisplayText, "9");
+    const std::string json = driver.JsonLine({});
+    EXPECT_NE(json.find("\"expression\": {\"input\": \"(3-55)*(10+sin(30))\", \"output\": \"-546\"}"),
+              std::string::npos)
+        << json;
+}
 
 TEST(KeySequenceFaults, AFaultEndsTheKeyAndLeavesTheStateAlone)
 {

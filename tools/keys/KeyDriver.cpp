@@ -1,5 +1,7 @@
 #include "KeyDriver.h"
 
+#include "ExpressionCore.h"
+
 #include <charconv>
 #include <functional>
 #include <map>
@@ -25,6 +27,26 @@ public:
         if (current)
             current->messages.push_back({"Tallyvox", message});
     }
+};
+
+// The expression window's read-out, recorded; its 500 ms pauses are skipped.
+class RecordingReadOutHost final : public ExpressionReadOutHost {
+public:
+    KeyRecord *current = nullptr;
+
+    void PlayCue(const std::string &name, bool) override
+    {
+        if (current)
+            current->cues.push_back(name);
+    }
+    void ProcessPendingEvents() override {}
+    void Wait(int) override {}
+    void ShowMessage(const std::string &caption, const std::string &text) override
+    {
+        if (current)
+            current->messages.push_back({caption, text});
+    }
+    bool Abandoned() const override { return false; }
 };
 
 using Action = std::function<void(KeyDriver &)>;
@@ -100,7 +122,10 @@ struct KeyDriver::Impl {
     RecordingHost host;
     CalculatorEngine engine;
     ScientificKeys scientific;
+    RecordingReadOutHost readOutHost;
     std::optional<std::string> clipboard;
+    // The expression window's two edits, kept from one use to the next.
+    std::optional<std::pair<std::string, std::string>> expression;
 };
 
 KeyDriver::KeyDriver(ScriptEvaluator &script) : impl_(std::make_unique<Impl>(script))
@@ -117,13 +142,14 @@ bool KeyDriver::IsKnownToken(const std::string &token)
 {
     int key = 0;
     return Actions().count(token) != 0 || ParseVirtualKey(token, &key) || token == "copy" ||
-           token.rfind("paste:", 0) == 0;
+           token.rfind("paste:", 0) == 0 || token.rfind("expr:", 0) == 0;
 }
 
 bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
 {
     KeyRecord scratch;
     impl_->host.current = record ? record : &scratch;
+    impl_->readOutHost.current = impl_->host.current;
     bool known = true;
     int key = 0;
     if (const auto it = Actions().find(token); it != Actions().end())
@@ -134,9 +160,14 @@ bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
         impl_->clipboard = impl_->engine.DisplayText;
     else if (token.rfind("paste:", 0) == 0)
         impl_->engine.PasteText(token.substr(6));
-    else
+    else if (token.rfind("expr:", 0) == 0) {
+        const std::string input = token.substr(5);
+        const std::string output = CalculateExpression(input, impl_->script, impl_->readOutHost);
+        impl_->expression.emplace(input, output);
+    } else
         known = false;
     impl_->host.current = nullptr;
+    impl_->readOutHost.current = nullptr;
     return known;
 }
 
@@ -181,6 +212,9 @@ std::string KeyDriver::JsonLine(const KeyRecord &record) const
     out += "]";
     if (impl_->clipboard)
         out += ", \"clipboard\": " + JsonString(*impl_->clipboard);
+    if (impl_->expression)
+        out += ", \"expression\": {\"input\": " + JsonString(impl_->expression->first) +
+               ", \"output\": " + JsonString(impl_->expression->second) + "}";
     return out + "}";
 }
 
