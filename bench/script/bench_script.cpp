@@ -1,0 +1,149 @@
+// Cost of a script evaluation as a key sees it.
+//
+// A key's call should answer in under 5 ms. Each call runs in a fresh child
+// process spawned ahead, so the time a key sees depends on whether the child
+// has finished starting: at a key pace (a pause between calls) only the
+// hand-over and the evaluation count; back to back every call also waits for
+// the next child's start-up. The two lower benchmarks split that cost into
+// the child's start-up and the evaluation in a fresh engine.
+#include "EvalScript.h"
+#include "ExpressionCore.h"
+
+#include <QCoreApplication>
+#include <QJSEngine>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using tallyvox::ScriptEvaluator;
+
+const char *const kSquare = "str = Math.pow(1.5,2)";
+
+double Milliseconds(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> samples)
+{
+    if (samples.empty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+// Times EvalScript calls with range(0) ms of untimed pause before each.
+void EvalScriptCalls(benchmark::State &state, const std::string &statement, const std::string &variable,
+                     const std::string &expected)
+{
+    ScriptEvaluator script;
+    const std::chrono::milliseconds pause(state.range(0));
+    std::vector<double> samples;
+    for (auto _ : state) {
+        std::this_thread::sleep_for(pause);
+        const auto start = Clock::now();
+        const std::string text = script.EvalScript(statement, variable);
+        const auto elapsed = Clock::now() - start;
+        if (text != expected) {
+            state.SkipWithError(("unexpected result: " + text).c_str());
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+        samples.push_back(Milliseconds(elapsed));
+    }
+    state.counters["median_ms"] = Median(samples);
+}
+
+void BM_EvalScriptSquare(benchmark::State &state)
+{
+    EvalScriptCalls(state, kSquare, "str", "2.25");
+}
+// 150 ms between keys is a brisk typist; 0 is a burst.
+BENCHMARK(BM_EvalScriptSquare)->Arg(150)->Arg(0)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The expression window's statement: the prelude and its example.
+void BM_EvalScriptExpression(benchmark::State &state)
+{
+    EvalScriptCalls(state, tallyvox::BuildExpressionStatement("(3-55)*(10+sin(30))"),
+                    tallyvox::kExpressionResultVariable, "-546");
+}
+BENCHMARK(BM_EvalScriptExpression)->Arg(150)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Start-up of the sandbox program alone: spawn until it reports ready.
+void BM_SandboxStartUp(benchmark::State &state)
+{
+    const std::string program = ScriptEvaluator::DefaultSandboxProgram().string();
+    std::vector<double> samples;
+    for (auto _ : state) {
+        int ends[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+            state.SkipWithError("socketpair");
+            break;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], 0);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+        std::string path = program;
+        char *argv[] = {path.data(), nullptr};
+        char *environment[] = {nullptr};
+        const auto start = Clock::now();
+        pid_t pid = -1;
+        const int failed = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environment);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ends[1]);
+        char ready = 0;
+        const bool ok = failed == 0 && read(ends[0], &ready, 1) == 1;
+        const auto elapsed = Clock::now() - start;
+        close(ends[0]);
+        if (failed == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        if (!ok) {
+            state.SkipWithError("sandbox program did not start");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+        samples.push_back(Milliseconds(elapsed));
+    }
+    state.counters["median_ms"] = Median(samples);
+}
+BENCHMARK(BM_SandboxStartUp)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// What the child does per request, in process: a fresh engine, the
+// statement, the variable read back.
+void BM_FreshEngineEvaluation(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QJSEngine engine;
+        engine.evaluate(QString::fromLatin1(kSquare));
+        benchmark::DoNotOptimize(engine.evaluate(QStringLiteral("str")).toNumber());
+    }
+}
+BENCHMARK(BM_FreshEngineEvaluation)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
