@@ -1,0 +1,14 @@
+#!/bin/bash
+# Runs every benchmark of a build: the Google Benchmark programs, then the
+# start-up bench (which needs Xvfb). usage: bench/run-all.sh [BUILD_DIR]
+set -euo pipefail
+BUILD=$(realpath "${1:-build}")
+HERE=$(dirname "$(realpath "$0")")
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+for program in "$BUILD"/bin/bench_* "$BUILD"/bench/voice_bench; do
+    [ -x "$program" ] || continue
+    echo "== $(basename "$program")"
+    "$program" --benchmark_min_time=0.2
+done
+echo "== start-up"
+"$HERE/startup/run.sh" "$BUILD"
