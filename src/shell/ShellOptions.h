@@ -1,0 +1,44 @@
+// What the main window is built with. main() passes the defaults; tests
+// replace the parts that would reach outside (sound, network, updater).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace tallyvox {
+
+struct ShellOptions {
+    // Folder of the "<name>.WAV" cue files.
+    std::filesystem::path cueFolder;
+    // Base address of the maker's web server; update manifest and
+    // advertisement page live below it.
+    std::string serverBase;
+    // The script sandbox program used by the scientific keys.
+    std::filesystem::path scriptProgram;
+
+    // The updater entry point, called once by Timer1Timer.
+    std::function<void(const char *manifestUrl, int flags)> beginUpdate;
+    // Makes the updater's notices appear over the given window (on the GUI
+    // thread, non-modal); called once, before Timer1 can fire.
+    std::function<void(QWidget *window)> installUpdateNotice;
+    bool startUpdateTimer = true;
+    // Fetch the advertisement page once the window is shown.
+    bool loadAdPage = true;
+
+    // When set, cues go here instead of to the sound device (tests record
+    // them). A synchronous cue has finished when the call returns.
+    std::function<void(const std::string &name, bool async)> cueSink;
+
+    // Runs before each of FormCreate's steps (1..9); an exception thrown
+    // here fails that step exactly as a failure of the step itself.
+    std::function<void(int step)> beforeCreateStep;
+
+    // Everything as the shipped program uses it: cues from play/ beside the
+    // executable, the configured server, the real updater library.
+    static ShellOptions Defaults();
+};
+
+} // namespace tallyvox
