@@ -44,8 +44,13 @@ unset QT_QPA_PLATFORM SDL_AUDIODRIVER
 RESULTS="$OUT/results.txt"
 : >"$RESULTS"
 for round in $(seq "$ROUNDS"); do
-    for prog in qtmin tallyvox; do
-        if [ "$prog" = qtmin ]; then cmd="$OUT/qtmin"; else cmd="$PROGRAM"; fi
+    for prog in qtmin offline tallyvox; do
+        case $prog in
+            qtmin) cmd="$OUT/qtmin" ;;
+            offline) cmd="$BUILD/bin/tallyvox-offline" ;;
+            *) cmd="$PROGRAM" ;;
+        esac
+        [ -x "$cmd" ] || continue
         line=$("$OUT/launchwait" 1000 30000 "$cmd" 2>/dev/null | tail -n1)
         echo "$round $prog $line" >>"$RESULTS"
     done
@@ -67,6 +72,11 @@ awk '
         printf "%-9s %10s %14s\n", "program", "map_ms", "peak_RSS_MiB"
         printf "%-9s %10.1f %14.1f\n", "qtmin", qm, qh
         printf "%-9s %10.1f %14.1f\n", "tallyvox", tm, th
+        if (n["offline"]) {
+            om = median(map["offline"]); oh = median(hwm["offline"]) / 1024
+            printf "%-9s %10.1f %14.1f   (no update check, no ad strip)\n", "offline", om, oh
+            printf "update check + ad strip: map %+.1f%% (target within 10%%)\n", (tm / om - 1) * 100
+        }
         printf "ratio (tallyvox / qtmin): map %.2f (target <= 1.5), peak RSS %.1f MiB (target < 40)\n", tm / qm, th
         exit !(tm <= 1.5 * qm && th < 40)
     }' "$RESULTS"

@@ -1,4 +1,5 @@
 #include "AdStrip.h"
+#include "ReservedNames.h"
 
 #include <QDesktopServices>
 #include <QNetworkAccessManager>
@@ -64,7 +65,8 @@ void AdStrip::Navigate(const QUrl &url)
     clear();
     page_ = url;
     const quint64 generation = generation_;
-    if (!url.isValid() || !IsWebScheme(url) || url.host().isEmpty()) {
+    if (!url.isValid() || !IsWebScheme(url) || url.host().isEmpty() ||
+        IsReservedInvalidName(url.host().toStdString())) {
         QTimer::singleShot(0, this, [this, generation] {
             if (generation == generation_)
                 emit loaded(false);

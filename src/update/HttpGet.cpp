@@ -1,4 +1,5 @@
 #include "HttpGet.h"
+#include "ReservedNames.h"
 
 #include "WebAddress.h"
 
@@ -104,6 +105,8 @@ FetchStatus Resolve(const WebAddress &address, const Deadline &deadline, AddrInf
     if (::getaddrinfo(address.host.c_str(), std::to_string(address.port).c_str(), &numeric, &out.head) == 0)
         return FetchStatus::Ok;
     out.head = nullptr;
+    if (IsReservedInvalidName(address.host))
+        return FetchStatus::LookupFailed;
 
     auto *lookup = new Lookup;
     lookup->host = address.host;

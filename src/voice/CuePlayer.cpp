@@ -1,8 +1,7 @@
 #include "CuePlayer.h"
 
 #include "CueScramble.h"
-
-#include <SDL.h>
+#include "SdlAudio.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -48,6 +47,7 @@ void SilenceAlsa()
 } // namespace
 
 struct CuePlayer::Impl {
+    const SdlAudio *sdl = nullptr; // set once the device is opened
     std::filesystem::path folder;
     std::vector<std::uint8_t> cueStream; // the file image of the last cue, unscrambled
     std::vector<std::uint8_t> converted; // its samples in the device format
@@ -72,7 +72,7 @@ SDL_AudioDeviceID CuePlayer::Impl::OpenDevice()
     want.format = AUDIO_S16SYS;
     want.channels = 1;
     want.samples = DevicePeriodFrames;
-    return SDL_OpenAudioDevice(nullptr, 0, &want, &spec,
+    return sdl->OpenAudioDevice(nullptr, 0, &want, &spec,
                                SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
 }
 
@@ -84,23 +84,26 @@ bool CuePlayer::Impl::EnsureDevice()
         return false;
     audioTried = true;
 
+    sdl = LoadSdlAudio();
+    if (!sdl)
+        return false;
     SilenceAlsa();
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    if (sdl->InitSubSystem(SDL_INIT_AUDIO) == 0) {
         subsystemCounted = true;
         device = OpenDevice();
     }
     if (device == 0) {
         // No usable sound device: the dummy driver keeps cue timing, so
         // synchronous read-outs still pace as they would with sound.
-        SDL_AudioQuit();
-        if (SDL_AudioInit("dummy") == 0) {
+        sdl->AudioQuit();
+        if (sdl->AudioInit("dummy") == 0) {
             audioInitDirect = !subsystemCounted;
             device = OpenDevice();
         }
     }
     if (device == 0)
         return false;
-    SDL_PauseAudioDevice(device, 0);
+    sdl->PauseAudioDevice(device, 0);
     return true;
 }
 
@@ -112,11 +115,11 @@ bool CuePlayer::Impl::Load(const std::string &name, const Uint8 **samples, Uint3
     if (!LoadCueFile(folder / (name + ".WAV"), cueStream, CueKey(), MaxCueFileSize))
         return false;
 
-    SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict");
+    sdl->SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict");
     SDL_AudioSpec wavSpec{};
     Uint8 *wav = nullptr;
     Uint32 wavLength = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(cueStream.data(), int(cueStream.size())), 1, &wavSpec, &wav, &wavLength))
+    if (!sdl->LoadWAV_RW(sdl->RWFromConstMem(cueStream.data(), int(cueStream.size())), 1, &wavSpec, &wav, &wavLength))
         return false;
 
     if (wavSpec.format == spec.format && wavSpec.channels == spec.channels && wavSpec.freq == spec.freq) {
@@ -128,7 +131,7 @@ bool CuePlayer::Impl::Load(const std::string &name, const Uint8 **samples, Uint3
     // SDL_AudioCVT rather than SDL_AudioStream: the stream of SDL 2.26 drops
     // the last few milliseconds when it resamples.
     SDL_AudioCVT cvt{};
-    bool ok = SDL_BuildAudioCVT(&cvt, wavSpec.format, wavSpec.channels, wavSpec.freq, spec.format, spec.channels,
+    bool ok = sdl->BuildAudioCVT(&cvt, wavSpec.format, wavSpec.channels, wavSpec.freq, spec.format, spec.channels,
                                 spec.freq) >= 0;
     if (ok) {
         const Uint32 frameBytes = SDL_AUDIO_BITSIZE(wavSpec.format) / 8 * std::max<Uint32>(wavSpec.channels, 1);
@@ -137,10 +140,10 @@ bool CuePlayer::Impl::Load(const std::string &name, const Uint8 **samples, Uint3
         std::memcpy(converted.data(), wav, length);
         cvt.buf = converted.data();
         cvt.len = int(length);
-        ok = length == 0 || SDL_ConvertAudio(&cvt) == 0;
+        ok = length == 0 || sdl->ConvertAudio(&cvt) == 0;
         converted.resize(ok && length > 0 ? std::size_t(cvt.len_cvt) : 0);
     }
-    SDL_FreeWAV(wav);
+    sdl->FreeWAV(wav);
     if (!ok)
         return false;
     *samples = converted.data();
@@ -155,18 +158,18 @@ void CuePlayer::Impl::WaitUntilPlayed(Uint32 queuedBytes, const std::function<vo
     const Uint32 rate = std::max(spec.freq, 1);
     const Uint64 durationMs = Uint64(queuedBytes / frameBytes) * 1000 / rate;
     const Uint64 periodMs = (Uint64(spec.samples) * 1000 + rate - 1) / rate;
-    const Uint64 start = SDL_GetTicks64();
+    const Uint64 start = sdl->GetTicks64();
     const Uint64 giveUp = start + durationMs + periodMs + SyncSlackMs;
 
     const auto step = [&] {
         if (whileWaiting)
             whileWaiting();
-        SDL_Delay(WaitStepMs);
+        sdl->Delay(WaitStepMs);
     };
-    while (!released && device != 0 && SDL_GetQueuedAudioSize(device) > 0 && SDL_GetTicks64() < giveUp)
+    while (!released && device != 0 && sdl->GetQueuedAudioSize(device) > 0 && sdl->GetTicks64() < giveUp)
         step();
-    const Uint64 lastPeriodEnds = SDL_GetTicks64() + periodMs;
-    while (!released && device != 0 && SDL_GetTicks64() < lastPeriodEnds)
+    const Uint64 lastPeriodEnds = sdl->GetTicks64() + periodMs;
+    while (!released && device != 0 && sdl->GetTicks64() < lastPeriodEnds)
         step();
 }
 
@@ -174,14 +177,14 @@ void CuePlayer::Impl::Release()
 {
     released = true;
     if (device != 0) {
-        SDL_ClearQueuedAudio(device);
-        SDL_CloseAudioDevice(device);
+        sdl->ClearQueuedAudio(device);
+        sdl->CloseAudioDevice(device);
         device = 0;
     }
     if (subsystemCounted)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdl->QuitSubSystem(SDL_INIT_AUDIO);
     else if (audioInitDirect)
-        SDL_AudioQuit();
+        sdl->AudioQuit();
     subsystemCounted = audioInitDirect = false;
     std::vector<std::uint8_t>().swap(cueStream);
     std::vector<std::uint8_t>().swap(converted);
@@ -214,10 +217,10 @@ void CuePlayer::PlayCue(const std::string &name, bool async, const std::function
         if (!d.Load(name, &samples, &length, &wav))
             return;
         // The queue holds its own copy, so the buffers may be reused at once.
-        SDL_ClearQueuedAudio(d.device);
-        const bool queued = length == 0 || SDL_QueueAudio(d.device, samples, length) == 0;
+        d.sdl->ClearQueuedAudio(d.device);
+        const bool queued = length == 0 || d.sdl->QueueAudio(d.device, samples, length) == 0;
         if (wav)
-            SDL_FreeWAV(wav);
+            d.sdl->FreeWAV(wav);
         if (!async && queued && length > 0)
             d.WaitUntilPlayed(length, whileWaiting);
     } catch (...) {
@@ -226,7 +229,7 @@ void CuePlayer::PlayCue(const std::string &name, bool async, const std::function
 
 bool CuePlayer::IsSounding() const
 {
-    return !impl_->released && impl_->device != 0 && SDL_GetQueuedAudioSize(impl_->device) > 0;
+    return !impl_->released && impl_->device != 0 && impl_->sdl->GetQueuedAudioSize(impl_->device) > 0;
 }
 
 void CuePlayer::ReleaseCueStream()

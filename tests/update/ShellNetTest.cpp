@@ -132,6 +132,7 @@ void ShellNetTest::staysBlankOnFailure_data()
     QTest::newRow("not a page") << "/image";
     QTest::newRow("server never answers") << "/stall";
     QTest::newRow("not a web address") << "file:///etc/hostname";
+    QTest::newRow("reserved .invalid name") << "http://www.tallyvox.invalid/softs/tallyvox/ad.html";
 }
 
 void ShellNetTest::staysBlankOnFailure()

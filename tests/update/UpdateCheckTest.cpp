@@ -1,6 +1,7 @@
 // The update check against a local server: the HTTP client's limits, the
 // check's outcome per manifest, and the background start with its notices.
 #include "HttpGet.h"
+#include "ReservedNames.h"
 #include "TestHttpServer.h"
 #include "UpdateCheck.h"
 
@@ -110,9 +111,20 @@ TEST(HttpGet, FailsCleanlyWithoutAServer)
     EXPECT_EQ(HttpGet(refused, Quick()).status, FetchStatus::ConnectFailed);
     EXPECT_EQ(HttpGet("https://127.0.0.1/x", Quick()).status, FetchStatus::BadAddress);
     EXPECT_EQ(HttpGet("not an address", Quick()).status, FetchStatus::BadAddress);
-    // No resolver here answers for .invalid: it fails or runs out of time, never hangs.
-    auto status = HttpGet("http://tallyvox.invalid/x", Quick()).status;
-    EXPECT_TRUE(status == FetchStatus::LookupFailed || status == FetchStatus::TimedOut);
+    // .invalid never resolves: it fails at once, without asking the resolver.
+    EXPECT_EQ(HttpGet("http://www.tallyvox.invalid/x", Quick()).status, FetchStatus::LookupFailed);
+}
+
+TEST(ReservedNames, OnlyTheInvalidDomainIsRefused)
+{
+    const struct {
+        const char *host;
+        bool reserved;
+    } rows[] = {{"invalid", true},          {"www.tallyvox.invalid", true}, {"X.INVALID.", true},
+                {"tallyvox.invalid..", true}, {"invalid.com", false},        {"myinvalid", false},
+                {"127.0.0.1", false},         {"", false},                   {"example.test", false}};
+    for (const auto &row : rows)
+        EXPECT_EQ(IsReservedInvalidName(row.host), row.reserved) << row.host;
 }
 
 TEST(RunCheck, NoticeOnlyForANewerWellFormedManifest)
