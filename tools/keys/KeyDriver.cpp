@@ -10,8 +10,9 @@ namespace tallyvox {
 
 namespace {
 
-// Records instead of playing; synchronous cues return at once.
-class RecordingHost final : public EngineHost {
+// Records instead of playing, for the keypad and the expression window
+// alike: synchronous cues return at once and the 500 ms pauses are skipped.
+class RecordingHost final : public EngineHost, public ExpressionReadOutHost {
 public:
     KeyRecord *current = nullptr;
 
@@ -22,24 +23,7 @@ public:
     }
     void ProcessPendingEvents() override {}
     void FocusInput() override {}
-    void ReportFault(const std::string &message) override
-    {
-        if (current)
-            current->messages.push_back({"Tallyvox", message});
-    }
-};
-
-// The expression window's read-out, recorded; its 500 ms pauses are skipped.
-class RecordingReadOutHost final : public ExpressionReadOutHost {
-public:
-    KeyRecord *current = nullptr;
-
-    void PlayCue(const std::string &name, bool) override
-    {
-        if (current)
-            current->cues.push_back(name);
-    }
-    void ProcessPendingEvents() override {}
+    void ReportFault(const std::string &message) override { ShowMessage("Tallyvox", message); }
     void Wait(int) override {}
     void ShowMessage(const std::string &caption, const std::string &text) override
     {
@@ -122,7 +106,6 @@ struct KeyDriver::Impl {
     RecordingHost host;
     CalculatorEngine engine;
     ScientificKeys scientific;
-    RecordingReadOutHost readOutHost;
     std::optional<std::string> clipboard;
     // The expression window's two edits, kept from one use to the next.
     std::optional<std::pair<std::string, std::string>> expression;
@@ -149,7 +132,6 @@ bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
 {
     KeyRecord scratch;
     impl_->host.current = record ? record : &scratch;
-    impl_->readOutHost.current = impl_->host.current;
     bool known = true;
     int key = 0;
     if (const auto it = Actions().find(token); it != Actions().end())
@@ -162,12 +144,11 @@ bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
         impl_->engine.PasteText(token.substr(6));
     else if (token.rfind("expr:", 0) == 0) {
         const std::string input = token.substr(5);
-        const std::string output = CalculateExpression(input, impl_->script, impl_->readOutHost);
+        const std::string output = CalculateExpression(input, impl_->script, impl_->host);
         impl_->expression.emplace(input, output);
     } else
         known = false;
     impl_->host.current = nullptr;
-    impl_->readOutHost.current = nullptr;
     return known;
 }
 
