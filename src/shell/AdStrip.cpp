@@ -1,10 +1,8 @@
 #include "AdStrip.h"
+#include "PageFetcher.h"
 #include "ReservedNames.h"
 
 #include <QDesktopServices>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTimer>
@@ -51,17 +49,12 @@ AdStrip::AdStrip(QWidget *parent) : QTextBrowser(parent)
     connect(totalTimer_, &QTimer::timeout, this, &AdStrip::fail);
 }
 
-AdStrip::~AdStrip()
-{
-    dropReply();
-}
+AdStrip::~AdStrip() = default;
 
 void AdStrip::Navigate(const QUrl &url)
 {
     ++generation_;
-    dropReply();
-    totalTimer_->stop();
-    data_.clear();
+    stopFetch();
     clear();
     page_ = url;
     const quint64 generation = generation_;
@@ -106,64 +99,31 @@ void AdStrip::startLoad(quint64 generation)
 {
     if (generation != generation_)
         return;
-    if (!network_) {
-        network_ = new QNetworkAccessManager(this);
-        network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    if (!fetcher_)
+        fetcher_ = CreatePageFetcher();
+    if (!fetcher_) {
+        fail();
+        return;
     }
-    QNetworkRequest request(page_);
-    request.setTransferTimeout(transferTimeoutMs_);
-    request.setMaximumRedirectsAllowed(5);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Tallyvox/" TALLYVOX_VERSION));
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-
-    QNetworkReply *reply = network_->get(request);
-    reply_ = reply;
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
-        bool known = false;
-        const qint64 length = reply_ ? reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known) : 0;
-        if (known && length > kMaxPageBytes)
-            fail();
-    });
-    connect(reply, &QIODevice::readyRead, this, &AdStrip::readSome);
-    connect(reply, &QNetworkReply::finished, this, &AdStrip::finishLoad);
+    PageFetchLimits limits;
+    limits.maxBytes = kMaxPageBytes;
+    limits.transferTimeoutMs = transferTimeoutMs_;
+    limits.userAgent = QStringLiteral("Tallyvox/" TALLYVOX_VERSION);
+    fetcher_->Get(page_, limits, [this](FetchedPage page) { finishLoad(page); });
     totalTimer_->start(totalTimeoutMs_);
 }
 
-void AdStrip::readSome()
+void AdStrip::finishLoad(const FetchedPage &page)
 {
-    if (!reply_)
-        return;
-    // Read no more than one byte past the cap: that byte proves the page too big.
-    data_ += reply_->read(kMaxPageBytes + 1 - data_.size());
-    if (data_.size() > kMaxPageBytes)
-        fail();
-}
-
-void AdStrip::finishLoad()
-{
-    if (!reply_)
-        return;
-    if (reply_->error() != QNetworkReply::NoError) {
-        fail();
-        return;
-    }
-    readSome();
-    if (!reply_)
-        return;
-    const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QString contentType = reply_->header(QNetworkRequest::ContentTypeHeader).toString();
-    const QString mediaType = contentType.section(QLatin1Char(';'), 0, 0).trimmed().toLower();
+    totalTimer_->stop();
+    const QString mediaType = page.contentType.section(QLatin1Char(';'), 0, 0).trimmed().toLower();
     const bool html = mediaType.isEmpty() || mediaType == QLatin1String("text/html");
     const bool plain = mediaType == QLatin1String("text/plain");
-    if (status < 200 || status > 299 || !(html || plain)) {
+    if (!page.ok || page.status < 200 || page.status > 299 || !(html || plain)) {
         fail();
         return;
     }
-    const QString text = DecodePage(data_, contentType);
-    dropReply();
-    totalTimer_->stop();
-    data_.clear();
+    const QString text = DecodePage(page.body, page.contentType);
     if (html)
         setHtml(text);
     else
@@ -173,22 +133,16 @@ void AdStrip::finishLoad()
 
 void AdStrip::fail()
 {
-    dropReply();
-    totalTimer_->stop();
-    data_.clear();
+    stopFetch();
     clear();
     emit loaded(false);
 }
 
-void AdStrip::dropReply()
+void AdStrip::stopFetch()
 {
-    if (!reply_)
-        return;
-    QNetworkReply *reply = reply_;
-    reply_ = nullptr;
-    reply->disconnect(this);
-    reply->abort();
-    reply->deleteLater();
+    if (fetcher_)
+        fetcher_->Abort();
+    totalTimer_->stop();
 }
 
 }  // namespace tallyvox

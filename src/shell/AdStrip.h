@@ -5,19 +5,21 @@
 // images, style sheets or frames from anywhere), never follows a link
 // inside itself, and hands a clicked http/https link to the user's browser.
 // Loading is asynchronous and bounded (size and time); any failure leaves
-// the strip blank and reports nothing.
+// the strip blank and reports nothing. The fetching itself is done by a
+// PageFetcher from its own module, opened when the first load starts.
 #pragma once
 
-#include <QByteArray>
-#include <QPointer>
 #include <QTextBrowser>
 #include <QUrl>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+#include <memory>
+
 class QTimer;
 
 namespace tallyvox {
+
+class PageFetcher;
+struct FetchedPage;
 
 class AdStrip : public QTextBrowser {
     Q_OBJECT
@@ -52,16 +54,13 @@ protected:
 
 private:
     void startLoad(quint64 generation);
-    void readSome();
-    void finishLoad();
+    void finishLoad(const FetchedPage &page);
     void fail();
-    void dropReply();
+    void stopFetch();
 
-    QNetworkAccessManager *network_ = nullptr;  // created by the first load
-    QPointer<QNetworkReply> reply_;
+    std::unique_ptr<PageFetcher> fetcher_;  // created by the first load
     QTimer *totalTimer_ = nullptr;
     QUrl page_;
-    QByteArray data_;
     quint64 generation_ = 0;  // bumped by every Navigate, so a stale start is ignored
     int transferTimeoutMs_ = kTransferTimeoutMs;
     int totalTimeoutMs_ = kTotalTimeoutMs;

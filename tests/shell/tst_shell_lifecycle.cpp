@@ -3,6 +3,7 @@
 
 #include "AdStrip.h"
 #include "CueScramble.h"
+#include "PageFetcher.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -77,6 +78,11 @@ private:
     CueRecorder recorder_;
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // The strip's fetcher module lies beside the program, not the tests.
+        tallyvox::SetPageFetcherLibrary(QString::fromStdString((BinDir() / "libtallyvox-pagefetch.so").string()));
+    }
     void init() { recorder_ = {}; }
 
     // ------------------------------------------------------------ clipboard

@@ -2,6 +2,7 @@
 // and the hidden media control, offscreen against a local server.
 #include "AdStrip.h"
 #include "MediaControl.h"
+#include "PageFetcher.h"
 #include "ServerAddresses.h"
 #include "TestHttpServer.h"
 #include "UpdateNotice.h"
@@ -33,6 +34,7 @@ class ShellNetTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void addresses_data();
@@ -48,6 +50,7 @@ private slots:
     void linksOpenOnlyInTheBrowserWhenClicked();
     void decodesTheDeclaredCharset();
     void destroyedWhileLoading();
+    void staysBlankWithoutTheFetcherModule();
     void updateNoticeAppearsNonModally();
     void updateNoticeRefusesNonWebPages();
     void updateNoticeGoneWithItsWindow();
@@ -72,6 +75,11 @@ private:
 
     BrowserRecorder browser_;
 };
+
+void ShellNetTest::initTestCase()
+{
+    tallyvox::SetPageFetcherLibrary(QStringLiteral(PAGEFETCH_LIBRARY));
+}
 
 void ShellNetTest::init()
 {
@@ -350,6 +358,33 @@ void ShellNetTest::destroyedWhileLoading()
     delete strip;
     server.releaseStalls();
     QTest::qWait(100);  // a reply finishing now must find nothing to call
+}
+
+// The fetcher module is opened at the first load; without it the strip
+// stays blank and makes no request, and a later load tries the module again.
+void ShellNetTest::staysBlankWithoutTheFetcherModule()
+{
+    TestHttpServer server;
+    server.serve("/softs/tallyvox/ad.html", Html("<p>advertisement</p>"));
+    QTemporaryDir empty;
+    QVERIFY(empty.isValid());
+    tallyvox::SetPageFetcherLibrary(empty.filePath(QStringLiteral("libtallyvox-pagefetch.so")));
+    {
+        AdStrip strip;
+        QSignalSpy spy(&strip, &AdStrip::loaded);
+        strip.Navigate(Page(server));
+        QVERIFY(spy.wait(5000));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.first().first().toBool(), false);
+        QVERIFY(strip.toPlainText().isEmpty());
+        QVERIFY(server.requests().empty());
+
+        tallyvox::SetPageFetcherLibrary(QStringLiteral(PAGEFETCH_LIBRARY));
+        spy.clear();
+        strip.Navigate(Page(server));
+        QVERIFY(WaitLoaded(spy));
+        QCOMPARE(strip.toPlainText(), QStringLiteral("advertisement"));
+    }
 }
 
 void ShellNetTest::updateNoticeAppearsNonModally()
