@@ -86,6 +86,9 @@ QPushButton *PlaceButton(QWidget *parent, const char *name, const QString &capti
                          int left)
 {
     auto *button = Place<QPushButton>(parent, name, accessibleName, left, 105, 80, 25);
+    // A screen reader's press is queued (see the main window's key
+    // accessibility): calculating reads aloud for seconds.
+    button->setProperty("queuedPress", true);
     button->setText(caption);
     // No default button: Enter in an edit calculates nothing.
     button->setAutoDefault(false);

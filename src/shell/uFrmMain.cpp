@@ -2,6 +2,8 @@
 // Start-up, tray, clipboard and close are in ShellLifecycle.cpp.
 #include "uFrmMain.h"
 
+#include "KeyAccessibility.h"
+
 #include "AdStrip.h"
 #include "CuePlayer.h"
 #include "EditEx.h"
@@ -75,6 +77,7 @@ TFrmMain::TFrmMain(ShellOptions options, QWidget *parent)
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(kTitle);
     setWindowIcon(DrawWindowIcon());
+    InstallKeyAccessibility();
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(UiFont(QStringLiteral("Tahoma"), 11));

@@ -43,6 +43,20 @@ def display_text(app):
     return text.getText(0, -1)
 
 
+def wait_for_text(app, name, expected, timeout=10.0):
+    deadline = time.time() + timeout
+    seen = None
+    while time.time() < deadline:
+        try:
+            seen = find(app, pyatspi.ROLE_TEXT, name).queryText().getText(0, -1)
+        except AssertionError:
+            seen = None
+        if seen == expected:
+            return
+        time.sleep(0.05)
+    raise AssertionError("%s shows %r, expected %r" % (name, seen, expected))
+
+
 def wait_for_display(app, expected, timeout=10.0):
     deadline = time.time() + timeout
     seen = None
@@ -70,6 +84,17 @@ def main():
         for key in ["9", "正负"]:
             press(app, key)
         wait_for_display(app, "-9")
+
+        # The expression window: opened, typed into and calculated by name.
+        press(app, "表达式计算")
+        wait_for_text(app, "输入表达式", "")
+        find(app, pyatspi.ROLE_TEXT, "输入表达式").queryEditableText().setTextContents("(3-55)*(10+sin(30))")
+        press(app, "计算")
+        wait_for_text(app, "计算结果", "-546")
+        press(app, "关闭")
+        # Back in the main window, which the modal window left untouched.
+        press(app, "1")
+        wait_for_display(app, "-91")
         print("1 passed, 0 failed")
     finally:
         proc.terminate()

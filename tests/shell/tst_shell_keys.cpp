@@ -4,7 +4,10 @@
 
 #include "ScientificKeys.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QKeyEvent>
+#include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -105,6 +108,34 @@ private Q_SLOTS:
         for (const Cue &c : recorder_.cues)
             async.push_back(c.async);
         QCOMPARE(async, (std::vector<bool>{true, true, true, false, false, false, false}));
+    }
+
+    // A screen reader's press must not wait for the key's handler (the
+    // read-out, a modal window): it is queued, and runs the same handler.
+    void accessiblePressIsQueued()
+    {
+        for (const char *key : {"btnNum7", "btnAdd", "btnNum8"})
+            Click(*window_, key);
+        auto *equal = window_->findChild<QToolButton *>(QStringLiteral("btnEqual"));
+        QVERIFY(equal);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(equal);
+        QVERIFY(iface && iface->actionInterface());
+        QCOMPARE(iface->role(), QAccessible::Button);
+        QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("等于"));
+        QVERIFY(!iface->state().focusable);
+        QCOMPARE(iface->actionInterface()->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+        const std::size_t before = recorder_.cues.size();
+        iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(recorder_.cues.size(), before); // nothing ran inside the call
+        QTRY_COMPARE(display_->text(), QStringLiteral("15"));
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("7 加 8 等于 1 拾 5"));
+
+        auto *fe = window_->findChild<QToolButton *>(QStringLiteral("SpbPE"));
+        QAccessibleInterface *toggle = QAccessible::queryAccessibleInterface(fe);
+        QVERIFY(toggle->state().checkable);
+        QVERIFY(!toggle->state().checked);
+        toggle->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_VERIFY(toggle->state().checked);
     }
 
     void memoryIndicator()
