@@ -244,8 +244,16 @@ void TFrmMain::BuildKeys(QWidget *panel, std::span<const layout::KeySpec> keys)
             key->setIconSize(picture.size());
             key->setToolButtonStyle(Qt::ToolButtonIconOnly);
         } else {
-            key->setText(QString::fromUtf8(spec.caption));
+            const QString caption = QString::fromUtf8(spec.caption);
+            key->setText(caption);
             key->setToolButtonStyle(Qt::ToolButtonTextOnly);
+            // The full-width ＋ － ＝ ． sit small in their cell at the
+            // keypad's 11 px; they are the keys most often looked for.
+            if (caption.size() == 1 && caption[0].unicode() >= 0xFF01 && caption[0].unicode() <= 0xFF5E) {
+                QFont big = key->font();
+                big.setPixelSize(18);
+                key->setFont(big);
+            }
         }
         if (spec.green) {
             QPalette pal = key->palette();
