@@ -6,8 +6,8 @@
 namespace tallyvox {
 
 using layout::KeyPicture;
-using layout::KeySpec;
-using layout::MenuSpec;
+using layout::KeyEntry;
+using layout::MenuEntry;
 
 namespace {
 constexpr int Col[] = {8, 47, 86, 125, 164};
@@ -18,10 +18,10 @@ constexpr int H = layout::KeyHeight;
 constexpr QRect At(int col, int row, int w = W, int h = H) { return {Col[col], Row[row], w, h}; }
 } // namespace
 
-std::span<const KeySpec> TFrmMain::KeypadKeys()
+std::span<const KeyEntry> TFrmMain::KeypadKeys()
 {
     using F = TFrmMain;
-    static const KeySpec keys[] = {
+    static const KeyEntry keys[] = {
         {"btnMC", "MC", KeyPicture::None, 0, At(0, 0), &F::btnMCClick, "MC"},
         {"btnMR", "MR", KeyPicture::None, 0, At(1, 0), &F::btnMRClick, "MR"},
         {"btnMS", "MS", KeyPicture::None, 0, At(2, 0), &F::btnMSClick, "MS"},
@@ -55,10 +55,10 @@ std::span<const KeySpec> TFrmMain::KeypadKeys()
     return keys;
 }
 
-std::span<const KeySpec> TFrmMain::ScienceKeys()
+std::span<const KeyEntry> TFrmMain::ScienceKeys()
 {
     using F = TFrmMain;
-    static const KeySpec keys[] = {
+    static const KeyEntry keys[] = {
         {"SpbExp", "Exp", KeyPicture::None, 5, At(0, 1), &F::SpbExpClick, "Exp"},
         {"SpbMod", "Mod", KeyPicture::None, 4, At(1, 1), &F::btnAddClick, "取余"},
         {"SpbPai", "", KeyPicture::Pi, 0, At(2, 1), &F::SpbPaiClick, "派"},
@@ -87,10 +87,10 @@ std::span<const KeySpec> TFrmMain::ScienceKeys()
     return keys;
 }
 
-std::span<const MenuSpec> TFrmMain::MenuItems()
+std::span<const MenuEntry> TFrmMain::MenuItems()
 {
     using F = TFrmMain;
-    static const MenuSpec items[] = {
+    static const MenuEntry items[] = {
         {"N1", "查看", nullptr, nullptr},
         {"N4", "标准型", "N1", &F::N4Click, true},
         {"N5", "加强型", "N1", &F::N5Click, true, true, 1},

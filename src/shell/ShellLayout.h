@@ -70,7 +70,7 @@ enum class KeyPicture : std::uint8_t {
 
 using KeySlot = void (TFrmMain::*)();
 
-struct KeySpec {
+struct KeyEntry {
     const char *name;
     const char *caption; // empty for picture keys
     KeyPicture picture;
@@ -82,7 +82,7 @@ struct KeySpec {
     bool checkable = false; // stays down until the next click ("F-E")
 };
 
-struct MenuSpec {
+struct MenuEntry {
     const char *name;
     const char *caption;
     const char *parent; // nullptr: top level in MainMenu1

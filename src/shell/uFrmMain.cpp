@@ -229,22 +229,22 @@ void TFrmMain::BuildDisplay()
     pnlResult->installEventFilter(this);
 }
 
-void TFrmMain::BuildKeys(QWidget *panel, std::span<const layout::KeySpec> keys)
+void TFrmMain::BuildKeys(QWidget *panel, std::span<const layout::KeyEntry> keys)
 {
-    for (const layout::KeySpec &spec : keys) {
+    for (const layout::KeyEntry &entry : keys) {
         auto *key = new QToolButton(panel);
-        key->setObjectName(QLatin1String(spec.name));
-        key->setProperty("Tag", spec.tag);
-        key->setGeometry(spec.rect);
+        key->setObjectName(QLatin1String(entry.name));
+        key->setProperty("Tag", entry.tag);
+        key->setGeometry(entry.rect);
         key->setFocusPolicy(Qt::NoFocus);
-        key->setAccessibleName(QString::fromUtf8(spec.accessibleName));
-        if (spec.picture != layout::KeyPicture::None) {
-            const QPixmap picture = DrawKeyPicture(spec.picture);
+        key->setAccessibleName(QString::fromUtf8(entry.accessibleName));
+        if (entry.picture != layout::KeyPicture::None) {
+            const QPixmap picture = DrawKeyPicture(entry.picture);
             key->setIcon(QIcon(picture));
             key->setIconSize(picture.size());
             key->setToolButtonStyle(Qt::ToolButtonIconOnly);
         } else {
-            const QString caption = QString::fromUtf8(spec.caption);
+            const QString caption = QString::fromUtf8(entry.caption);
             key->setText(caption);
             key->setToolButtonStyle(Qt::ToolButtonTextOnly);
             // The full-width ＋ － ＝ ． sit small in their cell at the
@@ -255,13 +255,13 @@ void TFrmMain::BuildKeys(QWidget *panel, std::span<const layout::KeySpec> keys)
                 key->setFont(big);
             }
         }
-        if (spec.green) {
+        if (entry.green) {
             QPalette pal = key->palette();
             pal.setColor(QPalette::ButtonText, QColor(0, 128, 0));
             key->setPalette(pal);
         }
-        key->setCheckable(spec.checkable);
-        connect(key, &QToolButton::clicked, this, spec.slot);
+        key->setCheckable(entry.checkable);
+        connect(key, &QToolButton::clicked, this, entry.slot);
     }
 }
 
@@ -272,7 +272,7 @@ void TFrmMain::BuildMenu()
     viewGroup_ = new QActionGroup(this);
     viewGroup_->setExclusive(true);
     QMenu *current = nullptr;
-    for (const layout::MenuSpec &item : MenuItems()) {
+    for (const layout::MenuEntry &item : MenuItems()) {
         const QString caption = QString::fromUtf8(item.caption);
         if (!item.parent) {
             current = bar->addMenu(caption);

@@ -56,9 +56,9 @@ public:
     bool CueStreamReleased() const { return cueStreamReleased_; }
     QSystemTrayIcon *TrayIconWidget() const { return TrayIcon; }
 
-    static std::span<const layout::KeySpec> KeypadKeys();
-    static std::span<const layout::KeySpec> ScienceKeys();
-    static std::span<const layout::MenuSpec> MenuItems();
+    static std::span<const layout::KeyEntry> KeypadKeys();
+    static std::span<const layout::KeyEntry> ScienceKeys();
+    static std::span<const layout::MenuEntry> MenuItems();
 
 Q_SIGNALS:
     // FormClose has run; the program ends.
@@ -125,7 +125,7 @@ private:
 
     void BuildLayout();
     void BuildDisplay();
-    void BuildKeys(QWidget *panel, std::span<const layout::KeySpec> keys);
+    void BuildKeys(QWidget *panel, std::span<const layout::KeyEntry> keys);
     void BuildMenu();
     void BuildTray();
     void PlaceAdStrip();

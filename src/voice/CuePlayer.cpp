@@ -56,7 +56,7 @@ struct CuePlayer::Impl {
     bool subsystemCounted = false; // SDL_InitSubSystem succeeded
     bool audioInitDirect = false;  // audio brought up by SDL_AudioInit alone
     SDL_AudioDeviceID device = 0;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec deviceFormat{};
 
     bool EnsureDevice();
     SDL_AudioDeviceID OpenDevice();
@@ -72,7 +72,7 @@ SDL_AudioDeviceID CuePlayer::Impl::OpenDevice()
     want.format = AUDIO_S16SYS;
     want.channels = 1;
     want.samples = DevicePeriodFrames;
-    return sdl->OpenAudioDevice(nullptr, 0, &want, &spec,
+    return sdl->OpenAudioDevice(nullptr, 0, &want, &deviceFormat,
                                SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
 }
 
@@ -116,13 +116,13 @@ bool CuePlayer::Impl::Load(const std::string &name, const Uint8 **samples, Uint3
         return false;
 
     sdl->SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict");
-    SDL_AudioSpec wavSpec{};
+    SDL_AudioSpec cueFormat{};
     Uint8 *wav = nullptr;
     Uint32 wavLength = 0;
-    if (!sdl->LoadWAV_RW(sdl->RWFromConstMem(cueStream.data(), int(cueStream.size())), 1, &wavSpec, &wav, &wavLength))
+    if (!sdl->LoadWAV_RW(sdl->RWFromConstMem(cueStream.data(), int(cueStream.size())), 1, &cueFormat, &wav, &wavLength))
         return false;
 
-    if (wavSpec.format == spec.format && wavSpec.channels == spec.channels && wavSpec.freq == spec.freq) {
+    if (cueFormat.format == deviceFormat.format && cueFormat.channels == deviceFormat.channels && cueFormat.freq == deviceFormat.freq) {
         *samples = wav;
         *length = wavLength;
         *wavToFree = wav;
@@ -131,10 +131,10 @@ bool CuePlayer::Impl::Load(const std::string &name, const Uint8 **samples, Uint3
     // SDL_AudioCVT rather than SDL_AudioStream: the stream of SDL 2.26 drops
     // the last few milliseconds when it resamples.
     SDL_AudioCVT cvt{};
-    bool ok = sdl->BuildAudioCVT(&cvt, wavSpec.format, wavSpec.channels, wavSpec.freq, spec.format, spec.channels,
-                                spec.freq) >= 0;
+    bool ok = sdl->BuildAudioCVT(&cvt, cueFormat.format, cueFormat.channels, cueFormat.freq, deviceFormat.format, deviceFormat.channels,
+                                deviceFormat.freq) >= 0;
     if (ok) {
-        const Uint32 frameBytes = SDL_AUDIO_BITSIZE(wavSpec.format) / 8 * std::max<Uint32>(wavSpec.channels, 1);
+        const Uint32 frameBytes = SDL_AUDIO_BITSIZE(cueFormat.format) / 8 * std::max<Uint32>(cueFormat.channels, 1);
         const Uint32 length = wavLength - wavLength % frameBytes;
         converted.resize(std::size_t(length) * std::size_t(std::max(cvt.len_mult, 1)));
         std::memcpy(converted.data(), wav, length);
@@ -154,10 +154,10 @@ bool CuePlayer::Impl::Load(const std::string &name, const Uint8 **samples, Uint3
 
 void CuePlayer::Impl::WaitUntilPlayed(Uint32 queuedBytes, const std::function<void()> &whileWaiting)
 {
-    const Uint32 frameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * std::max<Uint32>(spec.channels, 1);
-    const Uint32 rate = std::max(spec.freq, 1);
+    const Uint32 frameBytes = SDL_AUDIO_BITSIZE(deviceFormat.format) / 8 * std::max<Uint32>(deviceFormat.channels, 1);
+    const Uint32 rate = std::max(deviceFormat.freq, 1);
     const Uint64 durationMs = Uint64(queuedBytes / frameBytes) * 1000 / rate;
-    const Uint64 periodMs = (Uint64(spec.samples) * 1000 + rate - 1) / rate;
+    const Uint64 periodMs = (Uint64(deviceFormat.samples) * 1000 + rate - 1) / rate;
     const Uint64 start = sdl->GetTicks64();
     const Uint64 giveUp = start + durationMs + periodMs + SyncSlackMs;
 

@@ -253,12 +253,12 @@ TEST(CuePack, HoldsEveryCueTheProgramAsksFor)
         std::vector<std::uint8_t> image;
         ASSERT_TRUE(LoadCueFile(play / (std::string(name) + ".WAV"), image, CueKey(), CuePlayer::MaxCueFileSize))
             << "cue \"" << name << "\"";
-        SDL_AudioSpec spec{};
+        SDL_AudioSpec format{};
         Uint8 *samples = nullptr;
         Uint32 length = 0;
-        ASSERT_TRUE(SDL_LoadWAV_RW(SDL_RWFromConstMem(image.data(), int(image.size())), 1, &spec, &samples, &length))
+        ASSERT_TRUE(SDL_LoadWAV_RW(SDL_RWFromConstMem(image.data(), int(image.size())), 1, &format, &samples, &length))
             << "cue \"" << name << "\": " << SDL_GetError();
-        const double seconds = double(length) / (SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels) / spec.freq;
+        const double seconds = double(length) / (SDL_AUDIO_BITSIZE(format.format) / 8 * format.channels) / format.freq;
         SDL_FreeWAV(samples);
         EXPECT_GT(seconds, 0.03) << "cue \"" << name << "\"";
         EXPECT_LT(seconds, 1.5) << "cue \"" << name << "\"";
