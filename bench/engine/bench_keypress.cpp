@@ -1,9 +1,9 @@
 // Key presses through the engine: a digit key whose cue is loaded from disk,
 // unscrambled and queued on the (dummy) audio device, and the time from the
 // end of the equals cue to the start of the first read-out cue.
+#include "BenchCueFolder.h"
 #include "Calculator.h"
 #include "CuePlayer.h"
-#include "CueScramble.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,33 +11,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 namespace {
 
 using namespace tallyvox;
 using Clock = std::chrono::steady_clock;
-
-// A 40 KB cue: 16-bit mono 22050 Hz, scrambled as the play/ folder holds it.
-std::filesystem::path MakeCueFolder()
-{
-    const auto dir = std::filesystem::temp_directory_path() / "tallyvox-bench-cues";
-    std::filesystem::create_directories(dir);
-    const std::uint32_t samples = 20000, dataBytes = samples * 2;
-    std::vector<std::uint8_t> wav;
-    auto put32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wav.push_back(static_cast<std::uint8_t>(v >> (8 * i))); };
-    auto put16 = [&](std::uint16_t v) { wav.push_back(v & 0xFF); wav.push_back(v >> 8); };
-    auto tag = [&](const char *t) { wav.insert(wav.end(), t, t + 4); };
-    tag("RIFF"); put32(36 + dataBytes); tag("WAVE");
-    tag("fmt "); put32(16); put16(1); put16(1); put32(22050); put32(44100); put16(2); put16(16);
-    tag("data"); put32(dataBytes);
-    for (std::uint32_t i = 0; i < samples; ++i)
-        put16(static_cast<std::uint16_t>((i * 37) & 0x3FFF));
-    UnscrambleCue(wav, CueKey());
-    std::ofstream(dir / "5.WAV", std::ios::binary).write(reinterpret_cast<const char *>(wav.data()), wav.size());
-    return dir;
-}
 
 class PlayerHost final : public EngineHost {
 public:
@@ -54,8 +33,8 @@ private:
 void BM_DigitKeyWithCue(benchmark::State &state)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    static const auto folder = MakeCueFolder();
-    CuePlayer player(folder);
+    const bench::BenchCueFolder folder("5");
+    CuePlayer player(folder.path);
     PlayerHost host(player);
     CalculatorEngine engine(host);
     engine.StartUp();

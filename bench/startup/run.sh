@@ -28,16 +28,9 @@ if [ ! -x "$OUT/qtmin" ] || [ "$TOOLS/qtmin.cpp" -nt "$OUT/qtmin" ]; then
 fi
 
 # A private X server on whichever display number is free.
-DISPLAY_FILE=$(mktemp)
-Xvfb -displayfd 4 -screen 0 1280x1024x24 -nolisten tcp 4>"$DISPLAY_FILE" 2>/dev/null &
-XVFB_PID=$!
-trap 'kill $XVFB_PID 2>/dev/null; rm -f "$DISPLAY_FILE"' EXIT
-for _ in $(seq 100); do
-    [ -s "$DISPLAY_FILE" ] && break
-    sleep 0.05
-done
-[ -s "$DISPLAY_FILE" ] || { echo "Xvfb did not start" >&2; exit 2; }
-export DISPLAY=":$(head -n1 "$DISPLAY_FILE")"
+# shellcheck source=../../scripts/private-xvfb.sh
+source "$(dirname "$0")/../../scripts/private-xvfb.sh"
+start_private_xvfb
 # The program runs as shipped: real audio driver lookup, no test variables.
 unset QT_QPA_PLATFORM SDL_AUDIODRIVER
 

@@ -1,4 +1,5 @@
 // Number words and cue loading: the work on the path of every key press.
+#include "BenchCueFolder.h"
 #include "CuePlayer.h"
 #include "CueScramble.h"
 #include "NumberReading.h"
@@ -15,29 +16,8 @@ using namespace tallyvox;
 
 namespace {
 
-constexpr std::size_t CueBytes = 40 * 1024;
-
-// A scrambled 40 KB cue "加" (22050 Hz mono 16-bit) in a folder of its own.
-class CueFolder {
-public:
-    CueFolder()
-    {
-        fs::create_directories(path);
-        std::vector<std::uint8_t> image(CueBytes);
-        const std::uint32_t data = CueBytes - 44;
-        const std::uint8_t header[44] = {'R', 'I', 'F', 'F', std::uint8_t(data + 36), std::uint8_t((data + 36) >> 8), 0, 0,
-                                         'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0,
-                                         0x22, 0x56, 0, 0, 0x44, 0xAC, 0, 0, 2, 0, 16, 0,
-                                         'd', 'a', 't', 'a', std::uint8_t(data), std::uint8_t(data >> 8), 0, 0};
-        std::copy(std::begin(header), std::end(header), image.begin());
-        for (std::size_t i = 44; i < image.size(); ++i)
-            image[i] = std::uint8_t(i * 7);
-        UnscrambleCue(image, CueKey());
-        std::ofstream(path / "加.WAV", std::ios::binary).write(reinterpret_cast<const char *>(image.data()), image.size());
-    }
-    ~CueFolder() { fs::remove_all(path); }
-    fs::path path = fs::temp_directory_path() / ("tallyvox-voicebench-" + std::to_string(::getpid()));
-};
+using bench::BenchCueFolder;
+using bench::kCueBytes;
 
 void BM_NumToBigStr15Digits(benchmark::State &state)
 {
@@ -48,19 +28,19 @@ BENCHMARK(BM_NumToBigStr15Digits);
 
 void BM_UnscrambleCue40K(benchmark::State &state)
 {
-    std::vector<std::uint8_t> buffer(CueBytes, 0x5A);
+    std::vector<std::uint8_t> buffer(kCueBytes, 0x5A);
     for (auto _ : state) {
         UnscrambleCue(buffer, CueKey());
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(CueBytes));
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(kCueBytes));
 }
 BENCHMARK(BM_UnscrambleCue40K);
 
 // Reading the file into the reused CueStream buffer and unscrambling it.
 void BM_LoadCueFile40K(benchmark::State &state)
 {
-    CueFolder folder;
+    BenchCueFolder folder("加");
     std::vector<std::uint8_t> cueStream;
     const fs::path file = folder.path / "加.WAV";
     for (auto _ : state) {
@@ -76,7 +56,7 @@ BENCHMARK(BM_LoadCueFile40K);
 void BM_PlayCueAsync40K(benchmark::State &state)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    CueFolder folder;
+    BenchCueFolder folder("加");
     CuePlayer player(folder.path);
     player.PlayCue("加", true); // opens the device
     for (auto _ : state)

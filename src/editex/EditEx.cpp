@@ -121,14 +121,19 @@ void TValueSetting::setFloatValue(Extended x)
         owner_->setText(FromStd(GeneralNumberText(x)));
 }
 
+void TValueSetting::ReformatForLayout()
+{
+    UpdateMaxLength();
+    UpdateFormatStr();
+    ShowValue(FloatValue());
+}
+
 void TValueSetting::setShowThousands(bool v)
 {
     if (v == showThousands_)
         return;
     showThousands_ = v;
-    UpdateMaxLength();
-    UpdateFormatStr();
-    ShowValue(FloatValue());
+    ReformatForLayout();
 }
 
 void TValueSetting::setDecimalPlaces(std::uint8_t v)
@@ -136,9 +141,7 @@ void TValueSetting::setDecimalPlaces(std::uint8_t v)
     if (v == decimalPlaces_)
         return;
     decimalPlaces_ = v;
-    UpdateMaxLength();
-    UpdateFormatStr();
-    ShowValue(FloatValue());
+    ReformatForLayout();
 }
 
 void TValueSetting::setIntegerLength(std::uint8_t v)

@@ -85,6 +85,8 @@ public:
 private:
     void UpdateFormatStr();
     void UpdateMaxLength();
+    // After a change of the places or grouping: derived settings, then the text.
+    void ReformatForLayout();
 
     TCustomEditEx *owner_;
     TValueType valueType_ = vtString;

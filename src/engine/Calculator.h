@@ -32,7 +32,7 @@ enum OperatorCode : std::uint8_t {
 
 // Windows virtual-key codes of the keyboard table.
 namespace vk {
-constexpr int Back = 8, Return = 13, Numpad0 = 96, Multiply = 106, Add = 107, Subtract = 109,
+constexpr int Back = 8, Return = 13, Multiply = 106, Add = 107, Subtract = 109,
               Decimal = 110, Divide = 111, F1 = 112, F2 = 113, OemPlus = 187, OemMinus = 189,
               OemPeriod = 190, Oem2 = 191;
 }
@@ -99,7 +99,6 @@ public:
     // Pieces the scientific keys share (they do not report faults themselves).
     void ApplyPendingOperation();
     void OperatorKey(int code);
-    void ShowResult(const std::string &text) { DisplayText = text; }
     EngineHost &Host() { return host_; }
 
 private:

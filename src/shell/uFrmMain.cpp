@@ -532,8 +532,8 @@ void TFrmMain::PlayCue(const std::string &name, bool async)
     if (!CueStream || cueStreamReleased_)
         return;
     try {
-        if (!async)
-            RefreshFromEngine(); // the window shows the state the cue speaks about
+        // The widgets are current: every handler ends with a refresh, and the
+        // read-out refreshes before each cue when it lets events run.
         if (options_.cueSink) {
             options_.cueSink(name, async);
         } else if (async) {

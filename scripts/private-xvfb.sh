@@ -1,0 +1,18 @@
+# Sourced by bash scripts: start_private_xvfb starts an Xvfb on whichever
+# display number is free, waits until it accepts connections (it writes its
+# number to -displayfd only then), exports DISPLAY and stops it on exit.
+start_private_xvfb() {
+    local display_file
+    display_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+    PRIVATE_XVFB_PID=$!
+    # shellcheck disable=SC2064
+    trap "kill $PRIVATE_XVFB_PID 2>/dev/null; rm -f '$display_file'" EXIT
+    for _ in $(seq 200); do
+        [ -s "$display_file" ] && break
+        kill -0 "$PRIVATE_XVFB_PID" 2>/dev/null || { echo "Xvfb did not start" >&2; return 1; }
+        sleep 0.05
+    done
+    [ -s "$display_file" ] || { echo "Xvfb did not start in time" >&2; return 1; }
+    export DISPLAY=":$(head -n1 "$display_file")"
+}
