@@ -1,9 +1,9 @@
 // Key presses through the engine: a digit key whose cue is loaded from disk,
 // unscrambled and queued on the (dummy) audio device, and the time from the
 // end of the equals cue to the start of the first read-out cue.
-#include "BenchCueFolder.h"
-#include "Calculator.h"
-#include "CuePlayer.h"
+#include "tests/support/TempCueFolder.h"
+#include "engine/CalculatorEngine.h"
+#include "voice/CuePlayer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -33,7 +33,7 @@ private:
 void BM_DigitKeyWithCue(benchmark::State &state)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    const bench::BenchCueFolder folder("5");
+    const test::TempCueFolder folder("5");
     CuePlayer player(folder.path);
     PlayerHost host(player);
     CalculatorEngine engine(host);

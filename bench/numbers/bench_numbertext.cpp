@@ -1,6 +1,6 @@
 // Every result on the display goes through these texts once or twice; a call
 // should stay well under 2 µs.
-#include "NumberText.h"
+#include "numbers/NumberText.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // The calculator without its update check and advertisement strip, so the
 // start-up bench can show what those two cost (nothing before the map).
-#include "uFrmMain.h"
+#include "shell/MainWindow.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 // Number words and cue loading: the work on the path of every key press.
-#include "BenchCueFolder.h"
-#include "CuePlayer.h"
-#include "CueScramble.h"
-#include "NumberReading.h"
+#include "tests/support/TempCueFolder.h"
+#include "voice/CuePlayer.h"
+#include "voice/CueScramble.h"
+#include "voice/NumberWords.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,8 +16,8 @@ using namespace tallyvox;
 
 namespace {
 
-using bench::BenchCueFolder;
-using bench::kCueBytes;
+using test::TempCueFolder;
+using test::kCueBytes;
 
 void BM_NumToBigStr15Digits(benchmark::State &state)
 {
@@ -40,7 +40,7 @@ BENCHMARK(BM_UnscrambleCue40K);
 // Reading the file into the reused CueStream buffer and unscrambling it.
 void BM_LoadCueFile40K(benchmark::State &state)
 {
-    BenchCueFolder folder("加");
+    test::TempCueFolder folder("加");
     std::vector<std::uint8_t> cueStream;
     const fs::path file = folder.path / "加.WAV";
     for (auto _ : state) {
@@ -56,7 +56,7 @@ BENCHMARK(BM_LoadCueFile40K);
 void BM_PlayCueAsync40K(benchmark::State &state)
 {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    BenchCueFolder folder("加");
+    test::TempCueFolder folder("加");
     CuePlayer player(folder.path);
     player.PlayCue("加", true); // opens the device
     for (auto _ : state)

@@ -1,4 +1,4 @@
-#include "EditEx.h"
+#include "editex/EditEx.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "NumberPattern.h"
+#include "editex/NumberPattern.h"
 
 namespace tallyvox {
 

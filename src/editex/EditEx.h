@@ -14,7 +14,7 @@
 #include <functional>
 #include <memory>
 
-#include "NumberText.h"
+#include "numbers/NumberText.h"
 
 class QMenu;
 class QPainter;

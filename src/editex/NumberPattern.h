@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "NumberText.h"
+#include "numbers/NumberText.h"
 
 namespace tallyvox {
 

@@ -1,4 +1,6 @@
-#include "ScientificKeys.h"
+#include "scientific/ScientificKeys.h"
+
+#include "numbers/Power.h"
 
 #include <array>
 #include <cmath>
@@ -15,23 +17,11 @@ constexpr int kLargestFactorial = 1754;
 
 enum class Group { Circular, Hyperbolic, Inverse };
 
-struct TrigKey {
-    const char *cue;
-    Group group;
-};
-
-// Indexed by tag; the hyperbolic keys ask for the empty cue name.
-constexpr std::array<TrigKey, 9> kTrigKeys{{
-    {"sin", Group::Circular},
-    {"cos", Group::Circular},
-    {"tan", Group::Circular},
-    {"", Group::Hyperbolic},
-    {"", Group::Hyperbolic},
-    {"", Group::Hyperbolic},
-    {"asin", Group::Inverse},
-    {"acos", Group::Inverse},
-    {"atan", Group::Inverse},
-}};
+// Tags 0-2 are the circular functions, 3-5 the hyperbolic, 6-8 the inverse.
+Group GroupOf(int tag)
+{
+    return tag < TagSinh ? Group::Circular : tag < TagAsin ? Group::Hyperbolic : Group::Inverse;
+}
 
 // The argument, multiplying and dividing in the order the modes define.
 Extended TrigArgument(Extended x, AngleMode mode, Group group)
@@ -138,14 +128,15 @@ void ScientificKeys::RadGradsClick() { SelectAngle(AngleMode::Grads, "梯度制"
 
 void ScientificKeys::SpbcOsClick(int tag)
 {
-    if (tag < 0 || tag >= static_cast<int>(kTrigKeys.size()))
+    const KeyDef *key = FindKey(KeyHandler::SpbcOsClick, tag);
+    if (!key)
         return;
     engine_.RunHandler([&] {
         engine_.StopReadOut = true;
-        engine_.Host().PlayCue(kTrigKeys[tag].cue, true);
+        engine_.Host().PlayCue(std::string(key->cue), true);
         const Extended x = engine_.DisplayValue();
         try {
-            const Extended a = TrigArgument(x, angle_, kTrigKeys[tag].group);
+            const Extended a = TrigArgument(x, angle_, GroupOf(tag));
             engine_.DisplayText = GeneralNumberText(TrigFunction(tag, a));
         } catch (const FloatFault &) {
             engine_.DisplayText = kErrorText;
@@ -288,6 +279,28 @@ void ScientificKeys::SpbPEClick()
         }
         engine_.StartNewNumber = true;
     });
+}
+
+void ScientificKeys::Press(const KeyDef &key)
+{
+    switch (key.handler) {
+    case KeyHandler::RadAngleClick: RadAngleClick(); break;
+    case KeyHandler::RadRadianClick: RadRadianClick(); break;
+    case KeyHandler::RadGradsClick: RadGradsClick(); break;
+    case KeyHandler::SpbcOsClick: SpbcOsClick(key.tag); break;
+    case KeyHandler::SpbIntClick: SpbIntClick(); break;
+    case KeyHandler::SpbLnClick: SpbLnClick(); break;
+    case KeyHandler::SpbLogClick: SpbLogClick(); break;
+    case KeyHandler::SpbNJCClick: SpbNJCClick(); break;
+    case KeyHandler::SpbPaiClick: SpbPaiClick(); break;
+    case KeyHandler::SpbXPFClick: SpbXPFClick(key.tag); break;
+    case KeyHandler::SpbtenxFClick: SpbtenxFClick(); break;
+    case KeyHandler::SpbxKLFClick: SpbxKLFClick(key.tag); break;
+    case KeyHandler::SpbExpClick: SpbExpClick(); break;
+    case KeyHandler::SpbPEClick: SpbPEClick(); break;
+    case KeyHandler::SpeedButton1Click: break; // the window opens the expression window
+    default: engine_.Press(key); break;
+    }
 }
 
 } // namespace tallyvox

@@ -3,8 +3,8 @@
 // the calculator engine's state. Pure C++, no Qt.
 #pragma once
 
-#include "Calculator.h"
-#include "EvalScript.h"
+#include "engine/CalculatorEngine.h"
+#include "script/ScriptEvaluator.h"
 
 namespace tallyvox {
 
@@ -45,6 +45,10 @@ public:
     // The F-E toggle; afterwards the key is down exactly while
     // engine.ExponentDisplay is true.
     void SpbPEClick();
+
+    // Runs the handler of any key of the key table: the scientific panel's
+    // here, the keypad's in the engine. The expression key does nothing here.
+    void Press(const KeyDef &key);
 
 private:
     void SelectAngle(AngleMode mode, const char *cue);

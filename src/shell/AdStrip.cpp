@@ -1,6 +1,7 @@
-#include "AdStrip.h"
-#include "PageFetcher.h"
-#include "ReservedNames.h"
+#include "shell/AdStrip.h"
+#include "shell/pagefetch/PageFetcher.h"
+#include "shell/WebUrl.h"
+#include "update/ReservedNames.h"
 
 #include <QDesktopServices>
 #include <QRegularExpression>
@@ -9,12 +10,6 @@
 
 namespace tallyvox {
 namespace {
-
-bool IsWebScheme(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
-}
 
 // The page's character set: the Content-Type header's, else a <meta> one
 // near the top of the page, else UTF-8 (also when the name is unknown).
@@ -58,8 +53,7 @@ void AdStrip::Navigate(const QUrl &url)
     clear();
     page_ = url;
     const quint64 generation = generation_;
-    if (!url.isValid() || !IsWebScheme(url) || url.host().isEmpty() ||
-        IsReservedInvalidName(url.host().toStdString())) {
+    if (!IsWebUrl(url) || update::IsReservedInvalidName(url.host().toStdString())) {
         QTimer::singleShot(0, this, [this, generation] {
             if (generation == generation_)
                 emit loaded(false);
@@ -78,7 +72,7 @@ void AdStrip::setTimeouts(int transferMs, int totalMs)
 bool AdStrip::openLink(const QUrl &url)
 {
     const QUrl target = page_.resolved(url);
-    if (!target.isValid() || !IsWebScheme(target) || target.host().isEmpty())
+    if (!IsWebUrl(target))
         return false;
     return QDesktopServices::openUrl(target);
 }

@@ -1,4 +1,6 @@
-#include "KeyAccessibility.h"
+#include "shell/KeyAccessibility.h"
+
+#include "expression/QueuedPress.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

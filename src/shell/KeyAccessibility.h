@@ -11,12 +11,9 @@ class QObject;
 
 namespace tallyvox {
 
-// A QPushButton with this property set to true gets the queued press too
-// (the expression window's buttons, whose calculate key reads aloud).
-inline constexpr const char *kQueuedPressProperty = "queuedPress";
-
 // Installs the factory for every QToolButton carrying a "Tag" property (the
-// calculator's keys) and every marked QPushButton. Idempotent.
+// calculator's keys) and every QPushButton marked with kQueuedPressProperty.
+// Idempotent.
 void InstallKeyAccessibility();
 
 } // namespace tallyvox

@@ -1,4 +1,4 @@
-#include "KeyMapping.h"
+#include "shell/KeyMapping.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

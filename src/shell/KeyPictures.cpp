@@ -1,4 +1,4 @@
-#include "KeyPictures.h"
+#include "shell/KeyPictures.h"
 
 #include <QFont>
 #include <QPainter>

@@ -2,7 +2,7 @@
 // start-up (a few QPainter calls each, no image files to ship or load).
 #pragma once
 
-#include "ShellLayout.h"
+#include "shell/MainWindowLayout.h"
 
 #include <QIcon>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "PageFetcher.h"
+#include "shell/pagefetch/PageFetcher.h"
 
 #include <QCoreApplication>
 #include <QLibrary>

@@ -1,5 +1,5 @@
 // Tallyvox: a calculator that speaks.
-#include "uFrmMain.h"
+#include "shell/MainWindow.h"
 
 #include <QApplication>
 

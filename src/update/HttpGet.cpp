@@ -1,7 +1,8 @@
-#include "HttpGet.h"
-#include "ReservedNames.h"
+#include "update/HttpGet.h"
+#include "numbers/AsciiCase.h"
+#include "update/ReservedNames.h"
 
-#include "WebAddress.h"
+#include "update/WebAddress.h"
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -192,17 +193,6 @@ FetchStatus SendAll(int fd, std::string_view data, const Deadline &deadline)
     return FetchStatus::Ok;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 std::string_view TrimBlanks(std::string_view s)
 {

@@ -1,6 +1,7 @@
-#include "Manifest.h"
+#include "update/Manifest.h"
+#include "numbers/AsciiCase.h"
 
-#include "WebAddress.h"
+#include "update/WebAddress.h"
 
 #include <cstdint>
 #include <vector>
@@ -94,19 +95,6 @@ bool IsKeyChar(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '-' || c == '_';
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 }  // namespace
 

@@ -3,23 +3,17 @@
 // it; such a name fails at once instead of going to the resolver.
 #pragma once
 
-#include <algorithm>
-#include <cctype>
-#include <string>
+#include "numbers/AsciiCase.h"
+
 #include <string_view>
 
-namespace tallyvox {
+namespace tallyvox::update {
 
 inline bool IsReservedInvalidName(std::string_view host)
 {
-    std::string name(host);
-    while (!name.empty() && name.back() == '.')
-        name.pop_back();
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    constexpr std::string_view kSuffix = ".invalid";
-    return name == "invalid" ||
-           (name.size() > kSuffix.size() && name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0);
+    while (!host.empty() && host.back() == '.')
+        host.remove_suffix(1);
+    return EqualsNoCase(host, "invalid") || (host.size() > 8 && EndsWithNoCase(host, ".invalid"));
 }
 
-} // namespace tallyvox
+} // namespace tallyvox::update

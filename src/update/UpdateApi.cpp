@@ -1,6 +1,6 @@
 // The two functions libupdate.so exports; everything else stays inside.
-#include "UpdateCheck.h"
-#include "update.h"
+#include "update/UpdateCheck.h"
+#include "update/update.h"
 
 extern "C" int BeginUpdate(const char *manifestUrl, int flags)
 {

@@ -1,7 +1,7 @@
-#include "UpdateCheck.h"
+#include "update/UpdateCheck.h"
 
-#include "Manifest.h"
-#include "WebAddress.h"
+#include "update/Manifest.h"
+#include "update/WebAddress.h"
 
 #include <condition_variable>
 #include <cstdio>

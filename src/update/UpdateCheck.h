@@ -2,8 +2,8 @@
 // exported C functions so it can be driven with short limits.
 #pragma once
 
-#include "HttpGet.h"
-#include "update.h"
+#include "update/HttpGet.h"
+#include "update/update.h"
 
 #include <chrono>
 #include <string>

@@ -1,23 +1,11 @@
-#include "WebAddress.h"
+#include "update/WebAddress.h"
+#include "numbers/AsciiCase.h"
 
 namespace tallyvox::update {
 namespace {
 
 constexpr std::size_t kMaxAddressLength = 2048;
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix)
-{
-    if (s.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = s[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 

@@ -1,12 +1,13 @@
-#include "CuePlayer.h"
+#include "voice/CuePlayer.h"
 
-#include "CueScramble.h"
-#include "SdlAudio.h"
+#include "numbers/ProgramFolder.h"
+
+#include "voice/CueScramble.h"
+#include "voice/SdlAudio.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 
 #include <dlfcn.h>
 
@@ -242,11 +243,7 @@ void CuePlayer::ReleaseCueStream()
 
 std::filesystem::path CuePlayer::DefaultCueFolder()
 {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec || exe.empty())
-        exe = std::filesystem::current_path(ec) / "tallyvox";
-    return exe.parent_path() / "play";
+    return BesideProgram("play");
 }
 
 } // namespace tallyvox

@@ -1,4 +1,4 @@
-#include "SdlAudio.h"
+#include "voice/SdlAudio.h"
 
 #include <dlfcn.h>
 

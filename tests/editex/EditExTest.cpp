@@ -1,4 +1,4 @@
-#include "EditEx.h"
+#include "editex/EditEx.h"
 
 #include <gtest/gtest.h>
 

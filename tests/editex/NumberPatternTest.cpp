@@ -1,4 +1,4 @@
-#include "NumberPattern.h"
+#include "editex/NumberPattern.h"
 
 #include <gtest/gtest.h>
 

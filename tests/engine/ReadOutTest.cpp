@@ -1,6 +1,6 @@
 // The equals key's read-out: cue order, interruption by a key pressed while a
 // cue plays, and a nested equals that runs its own read-out.
-#include "Calculator.h"
+#include "engine/CalculatorEngine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The expression calculator window, offscreen: layout, typing and
 // calculating, the function menu, and what may happen during a read-out.
-#include "uTest.h"
+#include "expression/ExpressionWindow.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "KeyMapping.h"
+#include "shell/KeyMapping.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // message boxes.
 #pragma once
 
-#include "uFrmMain.h"
+#include "shell/MainWindow.h"
 
 #include <QApplication>
 #include <QMessageBox>

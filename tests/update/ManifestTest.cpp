@@ -1,6 +1,6 @@
 // Version comparison, manifest reading and address parsing: pure tables.
-#include "Manifest.h"
-#include "WebAddress.h"
+#include "update/Manifest.h"
+#include "update/WebAddress.h"
 
 #include <gtest/gtest.h>
 

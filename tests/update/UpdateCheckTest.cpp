@@ -1,9 +1,9 @@
 // The update check against a local server: the HTTP client's limits, the
 // check's outcome per manifest, and the background start with its notices.
-#include "HttpGet.h"
-#include "ReservedNames.h"
-#include "TestHttpServer.h"
-#include "UpdateCheck.h"
+#include "update/HttpGet.h"
+#include "update/ReservedNames.h"
+#include "tests/support/TestHttpServer.h"
+#include "update/UpdateCheck.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // libupdate.so as the program sees it: the exported C interface, a notice
 // through SetUpdateNotifier, immediate return, and a host that exits or
 // unloads the library while a check is still running.
-#include "TestHttpServer.h"
-#include "update.h"
+#include "tests/support/TestHttpServer.h"
+#include "update/update.h"
 
 #include <gtest/gtest.h>
 

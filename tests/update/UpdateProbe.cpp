@@ -15,7 +15,7 @@
 #include <iostream>
 #include <string>
 
-#include "update.h"
+#include "update/update.h"
 
 int main(int argc, char **argv)
 {

@@ -1,7 +1,7 @@
 // Plays through SDL's disk driver (see CMakeLists.txt), which writes exactly
 // what a listener would hear to SDL_DISKAUDIOFILE: 22050 Hz mono S16.
-#include "CuePlayer.h"
-#include "WavFixtures.h"
+#include "voice/CuePlayer.h"
+#include "tests/support/WavFixtures.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

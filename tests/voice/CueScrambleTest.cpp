@@ -1,4 +1,4 @@
-#include "CueScramble.h"
+#include "voice/CueScramble.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "WavImage.h"
+#include "tools/cuetool/WavImage.h"
 
 #include <cstring>
 

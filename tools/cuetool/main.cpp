@@ -7,8 +7,9 @@
 // IN and OUT are both folders (every *.wav / *.WAV file of IN; OUT is
 // created if needed) or both files. Every input is read and checked before
 // anything is written, so a bad file leaves the output untouched.
-#include "CueScramble.h"
-#include "WavImage.h"
+#include "numbers/AsciiCase.h"
+#include "voice/CueScramble.h"
+#include "tools/cuetool/WavImage.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -52,11 +53,7 @@ void Complain(const fs::path &where, const std::string &what)
 
 bool HasWavExtension(const std::string &fileName)
 {
-    if (fileName.size() < 4)
-        return false;
-    std::string ext = fileName.substr(fileName.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ext == ".wav";
+    return tallyvox::EndsWithNoCase(fileName, ".wav");
 }
 
 // The cue name of a file: its name without the last four characters, so

@@ -1,10 +1,8 @@
-#include "KeyDriver.h"
+#include "tools/keys/KeyDriver.h"
 
-#include "ExpressionCore.h"
+#include "expression/ExpressionCalculator.h"
 
 #include <charconv>
-#include <functional>
-#include <map>
 
 namespace tallyvox {
 
@@ -32,57 +30,6 @@ public:
     }
     bool Abandoned() const override { return false; }
 };
-
-using Action = std::function<void(KeyDriver &)>;
-
-const std::map<std::string, Action, std::less<>> &Actions()
-{
-    static const std::map<std::string, Action, std::less<>> table = [] {
-        std::map<std::string, Action, std::less<>> t;
-        for (int d = 0; d <= 9; ++d)
-            t[std::string(1, static_cast<char>('0' + d))] = [d](KeyDriver &k) { k.Engine().btnNum1Click(d); };
-        t["."] = [](KeyDriver &k) { k.Engine().SpbDianClick(); };
-        t["back"] = [](KeyDriver &k) { k.Engine().btnBackClick(); };
-        t["sign"] = [](KeyDriver &k) { k.Engine().btnSingleClick(); };
-        t["C"] = [](KeyDriver &k) { k.Engine().btnCClick(); };
-        t["CE"] = [](KeyDriver &k) { k.Engine().btnCEClick(); };
-        t["+"] = [](KeyDriver &k) { k.Engine().btnAddClick(OpAdd); };
-        t["-"] = [](KeyDriver &k) { k.Engine().btnAddClick(OpSubtract); };
-        t["*"] = [](KeyDriver &k) { k.Engine().btnAddClick(OpMultiply); };
-        t["/"] = [](KeyDriver &k) { k.Engine().btnAddClick(OpDivide); };
-        t["Mod"] = [](KeyDriver &k) { k.Engine().btnAddClick(OpMod); };
-        t["="] = [](KeyDriver &k) { k.Engine().btnEqualClick(); };
-        t["%"] = [](KeyDriver &k) { k.Engine().btnPerClick(); };
-        t["1/x"] = [](KeyDriver &k) { k.Engine().btnCountdownClick(); };
-        t["sqrt"] = [](KeyDriver &k) { k.Engine().btnRootsClick(); };
-        t["MC"] = [](KeyDriver &k) { k.Engine().btnMCClick(); };
-        t["MR"] = [](KeyDriver &k) { k.Engine().btnMRClick(); };
-        t["MS"] = [](KeyDriver &k) { k.Engine().btnMSClick(); };
-        t["M+"] = [](KeyDriver &k) { k.Engine().btnMPlusClick(); };
-        t["M-"] = [](KeyDriver &k) { k.Engine().btnMMinusClick(); };
-        t["Exp"] = [](KeyDriver &k) { k.Scientific().SpbExpClick(); };
-        t["x^y"] = [](KeyDriver &k) { k.Scientific().SpbXPFClick(OpPower); };
-        t["y-root"] = [](KeyDriver &k) { k.Scientific().SpbxKLFClick(OpRoot); };
-        t["F-E"] = [](KeyDriver &k) { k.Scientific().SpbPEClick(); };
-        t["Int"] = [](KeyDriver &k) { k.Scientific().SpbIntClick(); };
-        t["ln"] = [](KeyDriver &k) { k.Scientific().SpbLnClick(); };
-        t["Log"] = [](KeyDriver &k) { k.Scientific().SpbLogClick(); };
-        t["n!"] = [](KeyDriver &k) { k.Scientific().SpbNJCClick(); };
-        t["pi"] = [](KeyDriver &k) { k.Scientific().SpbPaiClick(); };
-        t["x^2"] = [](KeyDriver &k) { k.Scientific().SpbXPFClick(0); };
-        t["x^3"] = [](KeyDriver &k) { k.Scientific().SpbXPFClick(1); };
-        t["10^x"] = [](KeyDriver &k) { k.Scientific().SpbtenxFClick(); };
-        t["cbrt"] = [](KeyDriver &k) { k.Scientific().SpbxKLFClick(6); };
-        const char *trig[] = {"sin", "cos", "tan", "sinh", "cosh", "tanh", "asin", "acos", "atan"};
-        for (int tag = 0; tag < 9; ++tag)
-            t[trig[tag]] = [tag](KeyDriver &k) { k.Scientific().SpbcOsClick(tag); };
-        t["deg"] = [](KeyDriver &k) { k.Scientific().RadAngleClick(); };
-        t["rad"] = [](KeyDriver &k) { k.Scientific().RadRadianClick(); };
-        t["grad"] = [](KeyDriver &k) { k.Scientific().RadGradsClick(); };
-        return t;
-    }();
-    return table;
-}
 
 bool ParseVirtualKey(std::string_view token, int *key)
 {
@@ -124,7 +71,7 @@ ScientificKeys &KeyDriver::Scientific() { return impl_->scientific; }
 bool KeyDriver::IsKnownToken(const std::string &token)
 {
     int key = 0;
-    return Actions().count(token) != 0 || ParseVirtualKey(token, &key) || token == "copy" ||
+    return FindKeyByToken(token) != nullptr || ParseVirtualKey(token, &key) || token == "copy" ||
            token.rfind("paste:", 0) == 0 || token.rfind("expr:", 0) == 0;
 }
 
@@ -134,8 +81,8 @@ bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
     impl_->host.current = record ? record : &scratch;
     bool known = true;
     int key = 0;
-    if (const auto it = Actions().find(token); it != Actions().end())
-        it->second(*this);
+    if (const KeyDef *k = FindKeyByToken(token))
+        impl_->scientific.Press(*k);
     else if (ParseVirtualKey(token, &key))
         impl_->engine.edtInputKeyUp(key);
     else if (token == "copy")

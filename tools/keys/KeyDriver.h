@@ -4,9 +4,9 @@
 // key-sequence tests.
 #pragma once
 
-#include "Calculator.h"
-#include "EvalScript.h"
-#include "ScientificKeys.h"
+#include "engine/CalculatorEngine.h"
+#include "script/ScriptEvaluator.h"
+#include "scientific/ScientificKeys.h"
 
 #include <memory>
 #include <optional>

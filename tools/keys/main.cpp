@@ -1,7 +1,7 @@
 // tallyvox-keys [--trace] [KEY ...]: runs keys headless and prints the
 // result as one JSON line (with --trace, also one line after each key).
 // Without KEY arguments it reads one KEY per line from standard input.
-#include "KeyDriver.h"
+#include "tools/keys/KeyDriver.h"
 
 #include <iostream>
 #include <string>

@@ -1,0 +1,114 @@
+// The calculator engine: the state of a running calculation and the key
+// handlers that change it. Pure C++, no Qt.
+//
+// The display, the operation label and the memory indicator are plain texts
+// here; the window mirrors them into its widgets after every handler and
+// before it lets pending events run. Every public handler is a complete key
+// press: a fault it does not catch ends it and goes to
+// EngineHost::ReportFault, never to the caller.
+#pragma once
+
+#include "engine/EngineHost.h"
+#include "engine/KeyTable.h"
+#include "numbers/NumberText.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tallyvox {
+
+// Operator codes; a key's tag is its code.
+enum OperatorCode : std::uint8_t {
+    OpAdd = 0,
+    OpSubtract = 1,
+    OpMultiply = 2,
+    OpDivide = 3,
+    OpMod = 4,
+    OpExp = 5,
+    OpFE = 6,
+    OpPower = 7,
+    OpRoot = 8,
+};
+
+class CalculatorEngine {
+public:
+    explicit CalculatorEngine(EngineHost &host);
+
+    // --- state (the main window's private fields) ---
+    Extended Accumulator = 0;
+    std::uint8_t PendingOperator = OpAdd;
+    bool AwaitingOperand = false;
+    bool StartNewNumber = false;
+    bool StopReadOut = false;
+    bool ErrorShown = false;
+    bool ExponentDisplay = false;
+    Extended MemoryValue = 0;
+
+    // --- visible texts ---
+    std::string DisplayText = "0"; // edtInput
+    std::string LabelText;         // lblInput, the operation label
+    std::string MemoryIndicator;   // MS: "M" once a value was stored
+
+    // The number the display text stands for (0 when it is not a number).
+    Extended DisplayValue() const;
+
+    // Start-up: StopReadOut false, ResetCalculator, ExponentDisplay and
+    // ErrorShown false.
+    void StartUp();
+    void ResetCalculator();
+
+    // --- number entry ---
+    void btnNum1Click(int digit);
+    void SpbDianClick();
+    void btnBackClick();
+    void btnSingleClick();
+    void btnCClick();
+    void btnCEClick();
+
+    // --- operators and equals ---
+    void btnAddClick(int code);
+    void btnEqualClick();
+
+    // --- percent, reciprocal, square root, memory ---
+    void btnPerClick();
+    void btnCountdownClick();
+    void btnRootsClick();
+    void btnMCClick();
+    void btnMRClick();
+    void btnMSClick();
+    void btnMPlusClick();
+    void btnMMinusClick();
+
+    // --- keyboard: key release on the display ---
+    // key: a Windows virtual-key code of the key table.
+    void edtInputKeyUp(int key);
+
+    // Runs the handler of a keypad key (one of the key table's rows whose
+    // handler is not a scientific one); other keys do nothing.
+    void Press(const KeyDef &key);
+
+    // Puts text into the display unvalidated ("粘贴"); no cue, no state change.
+    void PasteText(const std::string &text);
+
+    // Runs one key press: a CalcError that escapes body is reported through
+    // the host's default error report and ends the key there.
+    void RunHandler(const std::function<void()> &body);
+
+    // Pieces the scientific keys share (they do not report faults themselves).
+    void ApplyPendingOperation();
+    void OperatorKey(int code);
+    EngineHost &Host() { return host_; }
+
+private:
+    void Digit(int digit);
+    void Equal();
+    // Returns true when every cue was played.
+    bool ReadOut();
+    void SetOperatorLabel(int code, int n);
+    static int DigitCount(const std::string &text);
+
+    EngineHost &host_;
+};
+
+} // namespace tallyvox

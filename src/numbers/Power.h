@@ -1,0 +1,13 @@
+// The power function of the xʸ and ʸ√x keys and the Exp operator.
+#pragma once
+
+#include "numbers/Extended.h"
+
+namespace tallyvox {
+
+// b to the power e; FloatFault on a negative base with a fractional exponent,
+// 0 to a negative whole power, or overflow. Whole exponents up to 2^31 are
+// multiplied out (square-and-multiply); others go through exp2 and log2.
+Extended RaisePower(Extended b, Extended e);
+
+} // namespace tallyvox

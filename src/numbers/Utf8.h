@@ -1,0 +1,29 @@
+// Walking UTF-8 text a character (code point) at a time.
+//
+// Every text of the calculator is UTF-8, and both the display rules and the
+// read-outs count characters, not bytes. A stray continuation byte counts as
+// a character of its own, so malformed text still splits without losing bytes.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tallyvox {
+
+// Number of characters of a text.
+std::size_t CharCount(std::string_view utf8);
+
+// Byte length of the character starting at utf8[at] (0 at or past the end).
+std::size_t CharLengthAt(std::string_view utf8, std::size_t at);
+
+// Byte offset of the character with index chars (the end when past it).
+std::size_t ByteOffsetOfChar(std::string_view utf8, std::size_t chars);
+
+// The text without its first character.
+std::string_view WithoutFirstChar(std::string_view utf8);
+
+// Removes the last character ("错误！" loses "！", not one of its bytes).
+void PopLastChar(std::string &utf8);
+
+} // namespace tallyvox

@@ -1,0 +1,234 @@
+// Construction, layout, views, key slots and the engine host of TFrmMain.
+// Start-up, tray, clipboard and close are in ShellLifecycle.cpp.
+#include "shell/MainWindow.h"
+
+#include "shell/KeyAccessibility.h"
+
+#include "shell/AdStrip.h"
+#include "voice/CuePlayer.h"
+#include "editex/EditEx.h"
+#include "shell/KeyMapping.h"
+#include "shell/KeyPictures.h"
+#include "shell/MediaControl.h"
+#include "scientific/ScientificKeys.h"
+#include "expression/ExpressionWindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolButton>
+#include <QWindow>
+
+namespace tallyvox {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Tallyvox");
+
+} // namespace
+
+TFrmMain::TFrmMain(ShellOptions options, QWidget *parent)
+    : QMainWindow(parent), options_(std::move(options)), engine_(*this)
+{
+    setObjectName(QStringLiteral("FrmMain"));
+    setWindowTitle(kTitle);
+    setWindowIcon(DrawWindowIcon());
+    InstallKeyAccessibility();
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    BuildLayout();
+
+    // Timer1 counts from the moment the window exists.
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &TFrmMain::Timer1Timer);
+    if (options_.startUpdateTimer)
+        Timer1->start();
+
+    BuildTray();
+    if (options_.installUpdateNotice) {
+        try {
+            options_.installUpdateNotice(this);
+        } catch (...) {
+            // Without it a notice goes to stderr; the program runs on.
+        }
+    }
+
+    FormCreate();
+}
+
+TFrmMain::~TFrmMain()
+{
+    // Before the script evaluator it shares goes.
+    delete ForTest;
+}
+
+AngleMode TFrmMain::Angle() const
+{
+    return science_ ? science_->Angle() : AngleMode::Degrees;
+}
+
+void TFrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        if (outerSize_.isValid())
+            FixOuterSize(outerSize_);
+        if (const QScreen *screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+        // Work that need not delay the first map of the window.
+        QTimer::singleShot(0, this, &TFrmMain::AfterFirstShow);
+    }
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFrmMain::AfterFirstShow()
+{
+    try {
+        // Spawns the script sandbox ahead of the first scientific key. The
+        // expression window that shares it is built when first opened.
+        Science();
+    } catch (const std::exception &e) {
+        ReportFault(e.what());
+    }
+}
+
+void TFrmMain::FormShow()
+{
+    FocusInput();
+}
+
+// --------------------------------------------------------------- key slots
+
+void TFrmMain::RunKey(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const std::exception &e) {
+        ReportFault(e.what());
+    } catch (...) {
+        ReportFault("Unknown error");
+    }
+    RefreshFromEngine();
+}
+
+int TFrmMain::SenderTag() const
+{
+    const QObject *key = sender();
+    return key ? key->property("Tag").toInt() : 0;
+}
+
+ScientificKeys &TFrmMain::Science()
+{
+    if (!science_) {
+        script_ = std::make_unique<ScriptEvaluator>(options_.scriptProgram);
+        science_ = std::make_unique<ScientificKeys>(engine_, *script_);
+    }
+    return *science_;
+}
+
+void TFrmMain::RefreshFromEngine()
+{
+    const QString display = QString::fromStdString(engine_.DisplayText);
+    if (edtInput->text() != display)
+        edtInput->setText(display);
+    const QString label = QString::fromStdString(engine_.LabelText);
+    if (lblInput->text() != label)
+        lblInput->setText(label);
+    const QString memory = QString::fromStdString(engine_.MemoryIndicator);
+    if (MS->text() != memory) {
+        MS->setText(memory);
+        // The mark sizes itself to its caption, as an auto-sized label does.
+        MS->resize(std::max(layout::MemoryMarkRect.width(), MS->fontMetrics().horizontalAdvance(memory) + 1),
+                   layout::MemoryMarkRect.height());
+    }
+    if (SpbPE)
+        SpbPE->setChecked(engine_.ExponentDisplay);
+    const AngleMode angle = Angle();
+    for (auto [button, mode] : {std::pair{RadAngle, AngleMode::Degrees}, std::pair{RadRadian, AngleMode::Radians},
+                                std::pair{RadGrads, AngleMode::Grads}}) {
+        if (button->isChecked() != (angle == mode)) {
+            const QSignalBlocker quiet(button);
+            button->setChecked(angle == mode);
+        }
+    }
+}
+
+TForTest &TFrmMain::ExpressionWindow()
+{
+    if (!ForTest) {
+        Science();
+        ExpressionWindowHooks hooks;
+        hooks.playCue = [this](const std::string &name, bool async) { PlayCue(name, async); };
+        hooks.mainWindowClosed = [this] { return cueStreamReleased_; };
+        ForTest = new TForTest(*script_, std::move(hooks), this);
+    }
+    return *ForTest;
+}
+
+// -------------------------------------------------------------- engine host
+
+void TFrmMain::PlayCue(const std::string &name, bool async)
+{
+    if (!CueStream || cueStreamReleased_)
+        return;
+    try {
+        // The widgets are current: every handler ends with a refresh, and the
+        // read-out refreshes before each cue when it lets events run.
+        if (options_.cueSink) {
+            options_.cueSink(name, async);
+        } else if (async) {
+            CueStream->PlayCue(name, true);
+        } else {
+            // Repaint while the cue sounds; input waits until it has ended.
+            CueStream->PlayCue(name, false,
+                               [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+        }
+    } catch (...) {
+        // A cue that cannot play is silent.
+    }
+}
+
+void TFrmMain::ProcessPendingEvents()
+{
+    RefreshFromEngine();
+    QCoreApplication::processEvents();
+}
+
+void TFrmMain::FocusInput()
+{
+    RefreshFromEngine();
+    edtInput->setFocus(Qt::OtherFocusReason);
+    edtInput->deselect();
+    edtInput->setCursorPosition(int(edtInput->text().size()));
+}
+
+void TFrmMain::ReportFault(const std::string &message)
+{
+    RefreshFromEngine();
+    QMessageBox box(QMessageBox::Critical, kTitle, QString::fromStdString(message), QMessageBox::Ok,
+                    isVisible() ? this : nullptr);
+    box.exec();
+}
+
+} // namespace tallyvox

@@ -1,0 +1,38 @@
+// The two read-outs: the main window's spoken text of a result, and the
+// expression window's read-out with its pauses.
+//
+// Pure C++, no Qt. All texts are UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tallyvox {
+
+// Spoken text of the main window's read-out for a display text T whose
+// display value is displayValueNonNegative (>= 0) or not: "-2.5" -> "负2.5".
+// May throw the CalcError of NumToBigStr.
+std::string MainReadOutText(std::string_view displayText, bool displayValueNonNegative);
+
+// What the expression window's read-out needs from its surroundings.
+class ExpressionReadOutHost {
+public:
+    virtual ~ExpressionReadOutHost() = default;
+    virtual void PlayCue(const std::string &name, bool async) = 0;
+    virtual void ProcessPendingEvents() = 0;
+    // The fixed pause before each cue; tests and the driver skip it.
+    virtual void Wait(int milliseconds) = 0;
+    // Information box owned by the expression window.
+    virtual void ShowMessage(const std::string &caption, const std::string &text) = 0;
+    // True once the main window has closed: the read-out then stops at once
+    // and plays nothing more.
+    virtual bool Abandoned() const = 0;
+};
+
+// Reads an expression result text aloud: "等于", "负" for a negative result,
+// the words of the whole part, then the fraction; 500 ms before each cue
+// after the first two. Failures show "表达式错误，无法运算！" captioned "提示"
+// and read "0".
+void ExpressionReadOut(const std::string &resultText, ExpressionReadOutHost &host);
+
+} // namespace tallyvox

@@ -1,0 +1,318 @@
+// Real clicks on the window's keys and real key events on its display, with
+// the cues they speak; and keys pressed while a result is being read out.
+#include "ShellTestSupport.h"
+
+#include "scientific/ScientificKeys.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QKeyEvent>
+#include <QToolButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+using namespace shelltest;
+using tallyvox::TFrmMain;
+
+Q_DECLARE_METATYPE(std::vector<std::string>)
+
+namespace {
+
+std::vector<std::string> Words(const QString &text)
+{
+    std::vector<std::string> words;
+    for (const QString &w : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        words.push_back(w == QLatin1String("''") ? std::string() : w.toStdString());
+    return words;
+}
+
+QString Joined(const std::vector<std::string> &words)
+{
+    QStringList list;
+    for (const std::string &w : words)
+        list << (w.empty() ? QStringLiteral("''") : QString::fromStdString(w));
+    return list.join(QLatin1Char(' '));
+}
+
+struct Stroke {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+};
+
+} // namespace
+
+class ShellKeysTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        recorder_.cues.clear();
+        recorder_.onCue = nullptr;
+        window_ = std::make_unique<TFrmMain>(TestOptions(recorder_));
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        display_ = Find<QLineEdit>(*window_, "edtInput");
+        label_ = Find<QLabel>(*window_, "lblInput");
+    }
+    void cleanup() { window_.reset(); }
+
+    // Keys clicked one after another; cues spelled with '' for the empty name.
+    void clicks_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("cues");
+        QTest::newRow("7 + 8 = reads 15") << "btnNum7 btnAdd btnNum8 btnEqual" << "15" << ""
+                                         << "7 加 8 等于 1 拾 5";
+        QTest::newRow("6 x 7 =") << "btnNum6 btnMul btnNum7 btnEqual" << "42" << "" << "6 乘 7 等于 4 拾 2";
+        QTest::newRow("pending label") << "btnNum1 btnNum2 btnAdd" << "0" << "12+" << "1 2 加";
+        QTest::newRow("C clears the display only") << "btnNum5 btnAdd btnNum3 btnC" << "0" << "5+"
+                                                   << "5 加 3 归零";
+        QTest::newRow("CE clears the calculation") << "btnNum5 btnAdd btnCE btnNum3 btnEqual" << "3" << ""
+                                                   << "5 加 清除 3 等于 3";
+        QTest::newRow("backspace") << "btnNum1 btnNum2 btnBack" << "1" << "" << "1 2 退位";
+        QTest::newRow("sign") << "btnNum5 btnSingle" << "-5" << "" << "5 负";
+        QTest::newRow("sign of 0 is silent") << "btnSingle" << "0" << "" << "";
+        QTest::newRow("point") << "btnNum1 SpbDian btnNum5" << "1.5" << "" << "1 10 5";
+        QTest::newRow("divide") << "btnNum9 btnDiv btnNum3 btnEqual" << "3" << "" << "9 除 3 等于 3";
+        QTest::newRow("subtract") << "btnNum3 btnSub btnNum5 btnEqual" << "-2" << "" << "3 减 5 等于 负 2";
+        QTest::newRow("square root") << "btnNum9 btnRoots" << "3" << "" << "9 开方";
+        QTest::newRow("sin 30 in degrees") << "btnNum3 btnNum0 SpbsIn" << "0.5" << "" << "3 0 sin";
+        QTest::newRow("sinh speaks the empty cue") << "btnNum0 SpbaSin" << "0" << "" << "0 ''";
+        QTest::newRow("square") << "btnNum4 SpbXPF" << "16" << "" << "4 平方";
+        QTest::newRow("Mod is an operator") << "btnNum7 SpbMod btnNum4 btnEqual" << "3" << "" << "7 取余 4 等于 3";
+    }
+
+    void clicks()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, display);
+        QFETCH(QString, label);
+        QFETCH(QString, cues);
+        for (const std::string &key : Words(keys))
+            Click(*window_, key.c_str());
+        QCOMPARE(display_->text(), display);
+        QCOMPARE(label_->text(), label);
+        QCOMPARE(Joined(recorder_.Names()), cues);
+        QCOMPARE(QApplication::focusWidget(), display_); // keys never take the focus
+    }
+
+    void equalsAndReadOutAreSynchronous()
+    {
+        for (const char *key : {"btnNum7", "btnAdd", "btnNum8", "btnEqual"})
+            Click(*window_, key);
+        std::vector<bool> async;
+        for (const Cue &c : recorder_.cues)
+            async.push_back(c.async);
+        QCOMPARE(async, (std::vector<bool>{true, true, true, false, false, false, false}));
+    }
+
+    // A screen reader's press must not wait for the key's handler (the
+    // read-out, a modal window): it is queued, and runs the same handler.
+    void accessiblePressIsQueued()
+    {
+        for (const char *key : {"btnNum7", "btnAdd", "btnNum8"})
+            Click(*window_, key);
+        auto *equal = window_->findChild<QToolButton *>(QStringLiteral("btnEqual"));
+        QVERIFY(equal);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(equal);
+        QVERIFY(iface && iface->actionInterface());
+        QCOMPARE(iface->role(), QAccessible::Button);
+        QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("等于"));
+        QVERIFY(!iface->state().focusable);
+        QCOMPARE(iface->actionInterface()->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+        const std::size_t before = recorder_.cues.size();
+        iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(recorder_.cues.size(), before); // nothing ran inside the call
+        QTRY_COMPARE(display_->text(), QStringLiteral("15"));
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("7 加 8 等于 1 拾 5"));
+
+        auto *fe = window_->findChild<QToolButton *>(QStringLiteral("SpbPE"));
+        QAccessibleInterface *toggle = QAccessible::queryAccessibleInterface(fe);
+        QVERIFY(toggle->state().checkable);
+        QVERIFY(!toggle->state().checked);
+        toggle->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_VERIFY(toggle->state().checked);
+    }
+
+    void memoryIndicator()
+    {
+        auto *mark = Find<QLabel>(*window_, "MS");
+        Click(*window_, "btnNum9");
+        Click(*window_, "btnMS");
+        QCOMPARE(mark->text(), QStringLiteral("M"));
+        QVERIFY(mark->width() >= mark->fontMetrics().horizontalAdvance(QStringLiteral("M")));
+        Click(*window_, "btnC");
+        Click(*window_, "btnMR");
+        QCOMPARE(display_->text(), QStringLiteral("9"));
+        Click(*window_, "btnMC");
+        QVERIFY(mark->text().isEmpty());
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("9 MS 归零 MR MC"));
+    }
+
+    void angleRadios()
+    {
+        auto *radian = Find<QRadioButton>(*window_, "RadRadian");
+        QTest::mouseClick(radian, Qt::LeftButton);
+        QVERIFY(radian->isChecked());
+        QCOMPARE(window_->Angle(), tallyvox::AngleMode::Radians);
+        QTest::mouseClick(radian, Qt::LeftButton); // already checked: nothing runs
+        QTest::mouseClick(Find<QRadioButton>(*window_, "RadGrads"), Qt::LeftButton);
+        QCOMPARE(window_->Angle(), tallyvox::AngleMode::Grads);
+        QVERIFY(!radian->isChecked());
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("弧度制 梯度制"));
+    }
+
+    void exponentToggleFollowsTheEngine()
+    {
+        auto *fe = Find(*window_, "SpbPE");
+        Click(*window_, "btnNum5");
+        Click(*window_, "SpbPE");
+        QVERIFY(fe->isChecked());
+        QVERIFY(window_->Engine().ExponentDisplay);
+        Click(*window_, "SpbPE");
+        QVERIFY(!fe->isChecked());
+        QVERIFY(!window_->Engine().ExponentDisplay);
+    }
+
+    void faultIsReportedInABox()
+    {
+        BoxCatcher boxes;
+        for (const char *key : {"btnNum4", "btnSingle", "btnRoots"}) // square root of -4
+            Click(*window_, key);
+        QCOMPARE(int(boxes.boxes.size()), 1);
+        QCOMPARE(boxes.boxes[0].title, QStringLiteral("Tallyvox"));
+        QCOMPARE(boxes.boxes[0].text, QStringLiteral("Invalid floating point operation"));
+        QCOMPARE(display_->text(), QStringLiteral("-4"));
+        Click(*window_, "btnNum2"); // the key ended at the fault: the digit appends
+        QCOMPARE(display_->text(), QStringLiteral("-42"));
+    }
+
+    // Key releases on the display, as the keyboard table maps them.
+    void keyboard_data()
+    {
+        QTest::addColumn<QList<int>>("strokes"); // key, modifiers, key, modifiers...
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("cues");
+        const int pad = int(Qt::KeypadModifier), none = 0, shift = int(Qt::ShiftModifier);
+        QTest::newRow("pad 7 + 8 Enter") << QList<int>{Qt::Key_7, pad, Qt::Key_Plus, pad, Qt::Key_8, pad, Qt::Key_Enter, pad}
+                                         << "15" << "" << "7 加 8 等于 1 拾 5";
+        QTest::newRow("main row 9 and pad 9") << QList<int>{Qt::Key_9, none, Qt::Key_9, pad} << "99" << "" << "9 9";
+        QTest::newRow("Shift+8 enters 8") << QList<int>{Qt::Key_Asterisk, shift} << "8" << "" << "8";
+        QTest::newRow("pad * multiplies") << QList<int>{Qt::Key_6, none, Qt::Key_Asterisk, pad, Qt::Key_7, none, Qt::Key_Return, none}
+                                          << "42" << "" << "6 乘 7 等于 4 拾 2";
+        QTest::newRow("= adds") << QList<int>{Qt::Key_2, none, Qt::Key_Equal, none, Qt::Key_3, none} << "3" << "2+"
+                                << "2 加 3";
+        QTest::newRow("Shift+= adds") << QList<int>{Qt::Key_2, none, Qt::Key_Plus, shift} << "0" << "2+" << "2 加";
+        QTest::newRow("- and pad - subtract") << QList<int>{Qt::Key_9, none, Qt::Key_Minus, none, Qt::Key_Minus, pad}
+                                              << "0" << "9-" << "9 减 减";
+        QTest::newRow("/ divides") << QList<int>{Qt::Key_8, none, Qt::Key_Slash, none} << "0" << "8/" << "8 除";
+        QTest::newRow("points") << QList<int>{Qt::Key_1, none, Qt::Key_Period, none, Qt::Key_5, none, Qt::Key_Period, pad}
+                                << "1.5" << "" << "1 10 5 10";
+        QTest::newRow("Backspace") << QList<int>{Qt::Key_1, none, Qt::Key_2, none, Qt::Key_Backspace, none} << "1" << ""
+                                   << "1 2 退位";
+        QTest::newRow("F1 clears all") << QList<int>{Qt::Key_5, none, Qt::Key_Plus, pad, Qt::Key_F1, none} << "0" << ""
+                                       << "5 加 清除";
+        QTest::newRow("F2 clears the display") << QList<int>{Qt::Key_5, none, Qt::Key_Plus, pad, Qt::Key_3, none, Qt::Key_F2, none}
+                                               << "0" << "5+" << "5 加 3 归零";
+        QTest::newRow("unmapped keys do nothing") << QList<int>{Qt::Key_Escape, none, Qt::Key_Delete, none, Qt::Key_A, none}
+                                                  << "0" << "" << "";
+    }
+
+    void keyboard()
+    {
+        QFETCH(QList<int>, strokes);
+        QFETCH(QString, display);
+        QFETCH(QString, label);
+        QFETCH(QString, cues);
+        for (int i = 0; i + 1 < strokes.size(); i += 2)
+            QTest::keyClick(display_, Qt::Key(strokes[i]), Qt::KeyboardModifiers(strokes[i + 1]));
+        QCOMPARE(display_->text(), display);
+        QCOMPARE(label_->text(), label);
+        QCOMPARE(Joined(recorder_.Names()), cues);
+    }
+
+    void heldKeyActsOnce()
+    {
+        // A held key sends repeated press/release pairs marked auto-repeat.
+        for (int i = 0; i < 3; ++i) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_4, Qt::NoModifier, QStringLiteral("4"), true);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_4, Qt::NoModifier, QStringLiteral("4"), true);
+            QApplication::sendEvent(display_, &press);
+            QApplication::sendEvent(display_, &release);
+        }
+        QTest::keyRelease(display_, Qt::Key_4);
+        QCOMPARE(display_->text(), QStringLiteral("4"));
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("4"));
+    }
+
+    void keyPressAloneDoesNothing()
+    {
+        QTest::keyPress(display_, Qt::Key_7);
+        QCOMPARE(display_->text(), QStringLiteral("0"));
+        QVERIFY(recorder_.cues.empty());
+        QTest::keyRelease(display_, Qt::Key_7);
+        QCOMPARE(display_->text(), QStringLiteral("7"));
+    }
+
+    // A key clicked while the result is read aloud runs nested, between two
+    // cues, and ends the read-out.
+    void keyDuringReadOutStopsIt()
+    {
+        QToolButton *plus = Find(*window_, "btnAdd");
+        recorder_.onCue = [&](const Cue &c) {
+            if (c.name == "拾") // 2nd cue of the read-out: the click waits for the next event step
+                QMetaObject::invokeMethod(plus, "click", Qt::QueuedConnection);
+        };
+        for (const char *key : {"btnNum7", "btnAdd", "btnNum8", "btnEqual"})
+            Click(*window_, key);
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("7 加 8 等于 1 拾 加"));
+        QCOMPARE(label_->text(), QStringLiteral("15+")); // the interrupted read-out leaves the label
+        QCOMPARE(display_->text(), QStringLiteral("0"));
+        QVERIFY(window_->Engine().StopReadOut);
+    }
+
+    void readOutShowsTheResultWhileSpeaking()
+    {
+        QString shown;
+        recorder_.onCue = [&](const Cue &c) {
+            if (c.name == "1")
+                shown = display_->text();
+        };
+        for (const char *key : {"btnNum7", "btnAdd", "btnNum8", "btnEqual"})
+            Click(*window_, key);
+        QCOMPARE(shown, QStringLiteral("15"));
+    }
+
+    void nestedEqualsRunsItsOwnReadOut()
+    {
+        QToolButton *equals = Find(*window_, "btnEqual");
+        bool queued = false;
+        recorder_.onCue = [&](const Cue &c) {
+            if (c.name == "拾" && !queued) {
+                queued = true;
+                QMetaObject::invokeMethod(equals, "click", Qt::QueuedConnection);
+            }
+        };
+        for (const char *key : {"btnNum7", "btnAdd", "btnNum8", "btnEqual"})
+            Click(*window_, key);
+        // The nested read-out completes and leaves the flag clear, so the
+        // outer one goes on with its last cue.
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("7 加 8 等于 1 拾 等于 1 拾 5 5"));
+        QCOMPARE(display_->text(), QStringLiteral("15"));
+        QVERIFY(label_->text().isEmpty());
+    }
+
+private:
+    CueRecorder recorder_;
+    std::unique_ptr<TFrmMain> window_;
+    QLineEdit *display_ = nullptr;
+    QLabel *label_ = nullptr;
+};
+
+QTEST_MAIN(ShellKeysTest)
+#include "MainWindowKeysTest.moc"
