@@ -1,8 +1,8 @@
 // Key presses through the engine: a digit key whose cue is loaded from disk,
 // unscrambled and queued on the (dummy) audio device, and the time from the
 // end of the equals cue to the start of the first read-out cue.
-#include "tests/support/TempCueFolder.h"
 #include "engine/CalculatorEngine.h"
+#include "tests/support/TempCueFolder.h"
 #include "voice/CuePlayer.h"
 
 #include <benchmark/benchmark.h>

@@ -6,8 +6,8 @@
 // hand-over and the evaluation count; back to back every call also waits for
 // the next child's start-up. The two lower benchmarks split that cost into
 // the child's start-up and the evaluation in a fresh engine.
-#include "script/ScriptEvaluator.h"
 #include "expression/ExpressionCalculator.h"
+#include "script/ScriptEvaluator.h"
 
 #include <QCoreApplication>
 #include <QJSEngine>

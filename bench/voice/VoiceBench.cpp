@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -16,8 +17,8 @@ using namespace tallyvox;
 
 namespace {
 
-using test::TempCueFolder;
 using test::kCueBytes;
+using test::TempCueFolder;
 
 void BM_NumToBigStr15Digits(benchmark::State &state)
 {

@@ -1,5 +1,7 @@
 #include "editex/EditEx.h"
 
+#include "editex/NumberPattern.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -13,13 +15,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "editex/NumberPattern.h"
-
 namespace tallyvox {
 
 namespace {
 
-QString FromStd(const std::string &s) { return QString::fromStdString(s); }
+QString FromStd(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
 
 // Blank as the display understands it: nothing beyond the space character.
 bool IsBlank(const QString &s)
@@ -39,17 +42,13 @@ int CharCode(const QKeyEvent *e)
     const int key = e->key();
     switch (key) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Backspace:
-        return (mods & Qt::ControlModifier) ? 127 : 8;
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Backspace: return (mods & Qt::ControlModifier) ? 127 : 8;
     case Qt::Key_Escape: // left to the dialog, as for a single-line edit
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-    case Qt::Key_Delete:
-        return kNoChar;
-    default:
-        break;
+    case Qt::Key_Delete: return kNoChar;
+    default: break;
     }
     if (mods & Qt::AltModifier)
         return kNoChar;
@@ -66,7 +65,10 @@ int CharCode(const QKeyEvent *e)
     return kNoChar;
 }
 
-bool IsDigit(int ch) { return ch >= '0' && ch <= '9'; }
+bool IsDigit(int ch)
+{
+    return ch >= '0' && ch <= '9';
+}
 
 } // namespace
 
@@ -74,20 +76,16 @@ Qt::Alignment VisualAlignment(TAlignment a, Qt::LayoutDirection dir)
 {
     const bool rtl = dir == Qt::RightToLeft;
     switch (a) {
-    case taCenter:
-        return Qt::AlignHCenter;
-    case taRightJustify:
-        return rtl ? Qt::AlignLeft : Qt::AlignRight;
-    case taLeftJustify:
-        break;
+    case taCenter: return Qt::AlignHCenter;
+    case taRightJustify: return rtl ? Qt::AlignLeft : Qt::AlignRight;
+    case taLeftJustify: break;
     }
     return rtl ? Qt::AlignRight : Qt::AlignLeft;
 }
 
 // --- TValueSetting ----------------------------------------------------------
 
-TValueSetting::TValueSetting(TCustomEditEx *owner)
-    : owner_(owner)
+TValueSetting::TValueSetting(TCustomEditEx *owner) : owner_(owner)
 {
     UpdateMaxLength();
 }
@@ -183,9 +181,7 @@ void TValueSetting::UpdateMaxLength()
 // --- TCustomEditEx ----------------------------------------------------------
 
 TCustomEditEx::TCustomEditEx(QWidget *parent)
-    : QLineEdit(parent)
-    , valueSetting_(std::make_unique<TValueSetting>(this))
-    , hintTextFont_(font())
+    : QLineEdit(parent), valueSetting_(std::make_unique<TValueSetting>(this)), hintTextFont_(font())
 {
     ApplyAlignment();
     // A read-only QLineEdit draws no caret; this one does (paintEvent), and
@@ -218,8 +214,7 @@ void TCustomEditEx::ApplyAlignment()
 {
     // QLineEdit would mirror by the direction of the text, which for digits
     // is always left to right; the control mirrors by its layout instead.
-    QLineEdit::setAlignment(VisualAlignment(alignment_, layoutDirection()) | Qt::AlignAbsolute
-                            | Qt::AlignVCenter);
+    QLineEdit::setAlignment(VisualAlignment(alignment_, layoutDirection()) | Qt::AlignAbsolute | Qt::AlignVCenter);
     update();
 }
 
@@ -238,9 +233,15 @@ void TCustomEditEx::setHintTextFont(const QFont &font)
         update();
 }
 
-bool TCustomEditEx::TextIsBlank() const { return IsBlank(text()); }
+bool TCustomEditEx::TextIsBlank() const
+{
+    return IsBlank(text());
+}
 
-bool TCustomEditEx::HintTextIsBlank() const { return IsBlank(hintText_); }
+bool TCustomEditEx::HintTextIsBlank() const
+{
+    return IsBlank(hintText_);
+}
 
 void TCustomEditEx::UpdateTextRect()
 {
@@ -382,9 +383,7 @@ void TCustomEditEx::keyPressEvent(QKeyEvent *event)
         return;
     }
     switch (vt) {
-    case vtString:
-        QLineEdit::keyPressEvent(event);
-        return;
+    case vtString: QLineEdit::keyPressEvent(event); return;
     case vtNumberOnly:
         // Ctrl+Backspace (127) is an editing key, not a typed character.
         if (!isReadOnly() && (ch == kManyChars || (ch >= ' ' && ch != 127 && !IsDigit(ch)))) {
@@ -394,9 +393,7 @@ void TCustomEditEx::keyPressEvent(QKeyEvent *event)
         }
         QLineEdit::keyPressEvent(event);
         return;
-    case vtFloat:
-        FloatKey(ch, event);
-        return;
+    case vtFloat: FloatKey(ch, event); return;
     }
 }
 
@@ -417,8 +414,8 @@ void TCustomEditEx::FloatKey(int ch, QKeyEvent *event)
         return;
     }
     TValueSetting &vs = *valueSetting_;
-    const bool allowed = ch == 8 || IsDigit(ch) || (ch == '-' && vs.AppectMinus)
-                         || (ch == '.' && vs.DecimalPlaces() > 0);
+    const bool allowed =
+        ch == 8 || IsDigit(ch) || (ch == '-' && vs.AppectMinus) || (ch == '.' && vs.DecimalPlaces() > 0);
     if (!allowed) {
         Beep();
         return;
@@ -611,9 +608,6 @@ void TCustomEditEx::inputMethodEvent(QInputMethodEvent *event)
 
 // --- TEditEx ----------------------------------------------------------------
 
-TEditEx::TEditEx(QWidget *parent)
-    : TCustomEditEx(parent)
-{
-}
+TEditEx::TEditEx(QWidget *parent) : TCustomEditEx(parent) {}
 
 } // namespace tallyvox

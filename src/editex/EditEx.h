@@ -7,14 +7,14 @@
 // The display itself runs read-only in vtString and only writes and reads text.
 #pragma once
 
+#include "numbers/NumberText.h"
+
 #include <QFont>
 #include <QLineEdit>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-
-#include "numbers/NumberText.h"
 
 class QMenu;
 class QPainter;
@@ -40,8 +40,7 @@ enum TAlignment {
 
 // Called before the hint text is drawn; clearing EnableAfterPaint suppresses
 // the default drawing (the handler may draw on Canvas itself).
-using TPaintHintTextEvent =
-    std::function<void(TCustomEditEx *Sender, QPainter &Canvas, bool &EnableAfterPaint)>;
+using TPaintHintTextEvent = std::function<void(TCustomEditEx *Sender, QPainter &Canvas, bool &EnableAfterPaint)>;
 
 // Number settings of one edit control; created and owned by it.
 class TValueSetting {

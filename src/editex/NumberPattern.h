@@ -2,11 +2,11 @@
 // field. Pure C++, no Qt, so the rules are testable on their own.
 #pragma once
 
+#include "numbers/NumberText.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "numbers/NumberText.h"
 
 namespace tallyvox {
 

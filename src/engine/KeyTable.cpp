@@ -10,9 +10,12 @@ using H = KeyHandler;
 
 // Windows virtual-key codes of the keyboard rows.
 namespace vk {
-constexpr int Back = 8, Return = 13, Multiply = 106, Add = 107, Subtract = 109, Decimal = 110, Divide = 111,
-              F1 = 112, F2 = 113, OemPlus = 187, OemMinus = 189, OemPeriod = 190, Oem2 = 191;
-constexpr std::array<int, 2> Digit(int d) { return {96 + d, 48 + d}; } // numeric pad, main row
+constexpr int Back = 8, Return = 13, Multiply = 106, Add = 107, Subtract = 109, Decimal = 110, Divide = 111, F1 = 112,
+              F2 = 113, OemPlus = 187, OemMinus = 189, OemPeriod = 190, Oem2 = 191;
+constexpr std::array<int, 2> Digit(int d)
+{
+    return {96 + d, 48 + d};
+} // numeric pad, main row
 } // namespace vk
 
 constexpr KeyDef kKeys[] = {
@@ -107,7 +110,8 @@ const KeyDef *FindKeyByVirtualKey(int virtualKey)
 {
     if (virtualKey == 0)
         return nullptr;
-    return FindKeyWhere([&](const KeyDef &k) { return k.virtualKeys[0] == virtualKey || k.virtualKeys[1] == virtualKey; });
+    return FindKeyWhere(
+        [&](const KeyDef &k) { return k.virtualKeys[0] == virtualKey || k.virtualKeys[1] == virtualKey; });
 }
 
 const KeyDef *FindKey(KeyHandler handler, int tag)

@@ -37,7 +37,7 @@ struct FunctionMenuItem {
     const char *caption; // shown as is, spaces included, no accelerator
     const char *hint;    // kept with the item, never shown; "" for none
     int tag;
-    const char *text;    // inserted into the expression
+    const char *text; // inserted into the expression
 };
 
 const std::array<FunctionMenuItem, 9> &FunctionMenu();
@@ -49,7 +49,7 @@ std::string_view FunctionTextOf(int tag);
 // selection is empty).
 struct ExpressionEdit {
     std::string text;
-    std::size_t selectionStart = 0;  // the caret when selectionLength is 0
+    std::size_t selectionStart = 0; // the caret when selectionLength is 0
     std::size_t selectionLength = 0;
 };
 

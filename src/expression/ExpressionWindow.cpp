@@ -34,8 +34,9 @@ QString FromUtf8(std::string_view text)
 QFont DialogFont(bool fixedPitchLatin = false)
 {
     QFont font(QStringLiteral("宋体"));
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                      fixedPitchLatin ? QStringLiteral("WenQuanYi Micro Hei Mono") : QStringLiteral("WenQuanYi Micro Hei")});
+    font.setFamilies(
+        {QStringLiteral("宋体"), QStringLiteral("SimSun"),
+         fixedPitchLatin ? QStringLiteral("WenQuanYi Micro Hei Mono") : QStringLiteral("WenQuanYi Micro Hei")});
     font.setPixelSize(12);
     return font;
 }
@@ -226,8 +227,7 @@ void TForTest::keyPressEvent(QKeyEvent *event)
             button->click();
         event->accept();
         return;
-    default:
-        QDialog::keyPressEvent(event);
+    default: QDialog::keyPressEvent(event);
     }
 }
 

@@ -82,7 +82,7 @@ private:
     QPushButton *btnClose = nullptr;
     QMenu *PopupMenu = nullptr;
 
-    int readOutDepth_ = 0;     // read-outs running, nested ones included
+    int readOutDepth_ = 0;      // read-outs running, nested ones included
     bool closePending_ = false; // a close came during a read-out
 };
 

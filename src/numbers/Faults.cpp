@@ -10,12 +10,9 @@ namespace {
 const char *FaultMessage(FaultKind kind)
 {
     switch (kind) {
-    case FaultKind::InvalidOperation:
-        return "Invalid floating point operation";
-    case FaultKind::DivisionByZero:
-        return "Floating point division by zero";
-    case FaultKind::Overflow:
-        return "Floating point overflow";
+    case FaultKind::InvalidOperation: return "Invalid floating point operation";
+    case FaultKind::DivisionByZero: return "Floating point division by zero";
+    case FaultKind::Overflow: return "Floating point overflow";
     }
     return "Invalid floating point operation";
 }

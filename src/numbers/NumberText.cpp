@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+
 #include <locale.h>
 
 namespace tallyvox {
@@ -51,8 +52,8 @@ constexpr int BlockDigits = 32;
 constexpr int BlockRange = 160; // 10^(±5120) covers every normal extended value
 
 struct Power10Table {
-    Power10 small[BlockDigits];         // 10^0 .. 10^31, exact
-    Power10 block[2 * BlockRange + 1];  // 10^(32a) for a in -160..160
+    Power10 small[BlockDigits];        // 10^0 .. 10^31, exact
+    Power10 block[2 * BlockRange + 1]; // 10^(32a) for a in -160..160
 
     Power10Table()
     {

@@ -105,10 +105,7 @@ Extended OneThird()
     return FromBits(0x3FFD, 0xAAAAAAAAAAAAAAABULL);
 }
 
-ScientificKeys::ScientificKeys(CalculatorEngine &engine, ScriptEvaluator &script)
-    : engine_(engine), script_(script)
-{
-}
+ScientificKeys::ScientificKeys(CalculatorEngine &engine, ScriptEvaluator &script) : engine_(engine), script_(script) {}
 
 void ScientificKeys::SelectAngle(AngleMode mode, const char *cue)
 {
@@ -122,9 +119,18 @@ void ScientificKeys::SelectAngle(AngleMode mode, const char *cue)
     });
 }
 
-void ScientificKeys::RadAngleClick() { SelectAngle(AngleMode::Degrees, "角度制"); }
-void ScientificKeys::RadRadianClick() { SelectAngle(AngleMode::Radians, "弧度制"); }
-void ScientificKeys::RadGradsClick() { SelectAngle(AngleMode::Grads, "梯度制"); }
+void ScientificKeys::RadAngleClick()
+{
+    SelectAngle(AngleMode::Degrees, "角度制");
+}
+void ScientificKeys::RadRadianClick()
+{
+    SelectAngle(AngleMode::Radians, "弧度制");
+}
+void ScientificKeys::RadGradsClick()
+{
+    SelectAngle(AngleMode::Grads, "梯度制");
+}
 
 void ScientificKeys::SpbcOsClick(int tag)
 {

@@ -90,10 +90,10 @@ struct ScriptEvaluator::Impl {
 
     std::mutex mutex;
     std::condition_variable changed;
-    Child ready;               // spawned ahead, waiting for its one request
-    bool spawnWanted = false;  // the helper owes a new ready child
+    Child ready;              // spawned ahead, waiting for its one request
+    bool spawnWanted = false; // the helper owes a new ready child
     bool stopping = false;
-    std::vector<Child> used;   // for the helper to kill and reap
+    std::vector<Child> used; // for the helper to kill and reap
     std::thread helper;
 
     Child Spawn() const;
@@ -233,21 +233,15 @@ ScriptEvaluator::Impl::Outcome ScriptEvaluator::Impl::Run(Child &child, const st
     // The child may still be starting; it reads the request only once ready.
     const auto startDeadline = Clock::now() + kStartupAllowance + limits.timeLimit;
     switch (SendAll(child.socket, request.data(), request.size(), startDeadline)) {
-    case IoStatus::Ok:
-        break;
-    case IoStatus::Gone:
-        return Outcome::NotServed;
-    default:
-        return Outcome::Failed;
+    case IoStatus::Ok: break;
+    case IoStatus::Gone: return Outcome::NotServed;
+    default: return Outcome::Failed;
     }
     char ready = 0;
     switch (ReceiveAll(child.socket, &ready, 1, startDeadline)) {
-    case IoStatus::Ok:
-        break;
-    case IoStatus::Gone:
-        return Outcome::NotServed;
-    default:
-        return Outcome::Failed;
+    case IoStatus::Ok: break;
+    case IoStatus::Gone: return Outcome::NotServed;
+    default: return Outcome::Failed;
     }
     if (ready != kReady)
         return Outcome::Failed;
@@ -257,9 +251,7 @@ ScriptEvaluator::Impl::Outcome ScriptEvaluator::Impl::Run(Child &child, const st
     if (ReceiveAll(child.socket, &kind, 1, deadline) != IoStatus::Ok)
         return Outcome::Failed;
     switch (static_cast<ReplyKind>(kind)) {
-    case ReplyKind::Undefined:
-        text->clear();
-        return Outcome::Value;
+    case ReplyKind::Undefined: text->clear(); return Outcome::Value;
     case ReplyKind::Int32: {
         std::int32_t i = 0;
         if (ReceiveAll(child.socket, &i, sizeof i, deadline) != IoStatus::Ok)
@@ -284,8 +276,7 @@ ScriptEvaluator::Impl::Outcome ScriptEvaluator::Impl::Run(Child &child, const st
         return Outcome::Value;
     }
     case ReplyKind::Failure:
-    default:
-        return Outcome::Failed;
+    default: return Outcome::Failed;
     }
 }
 

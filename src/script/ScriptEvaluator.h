@@ -23,8 +23,7 @@ class ScriptEvaluator {
 public:
     // sandboxProgram: path of tallyvox-script (default: beside the running
     // executable).
-    explicit ScriptEvaluator(std::filesystem::path sandboxProgram = DefaultSandboxProgram(),
-                             ScriptLimits limits = {});
+    explicit ScriptEvaluator(std::filesystem::path sandboxProgram = DefaultSandboxProgram(), ScriptLimits limits = {});
     ~ScriptEvaluator();
     ScriptEvaluator(const ScriptEvaluator &) = delete;
     ScriptEvaluator &operator=(const ScriptEvaluator &) = delete;

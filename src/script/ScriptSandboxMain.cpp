@@ -127,8 +127,8 @@ std::string Evaluate(QJSEngine &engine, const QString &statement, const QString 
         return TextReply(value.toString());
     // Objects and symbols through the language's own conversion, which may
     // throw; QJSValue::toString would hand back the thrown value as text.
-    const QJSValue convert = engine.evaluate(
-        QStringLiteral("(function (v) { try { return `${v}`; } catch (e) { return null; } })"));
+    const QJSValue convert =
+        engine.evaluate(QStringLiteral("(function (v) { try { return `${v}`; } catch (e) { return null; } })"));
     const QJSValue text = convert.call({value});
     if (!text.isString() || engine.hasError()) {
         engine.catchError();

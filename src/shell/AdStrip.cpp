@@ -1,6 +1,7 @@
 #include "shell/AdStrip.h"
-#include "shell/pagefetch/PageFetcher.h"
+
 #include "shell/WebUrl.h"
+#include "shell/pagefetch/PageFetcher.h"
 #include "update/ReservedNames.h"
 
 #include <QDesktopServices>
@@ -28,7 +29,7 @@ QString DecodePage(const QByteArray &data, const QString &contentType)
     return QString::fromUtf8(data);
 }
 
-}  // namespace
+} // namespace
 
 AdStrip::AdStrip(QWidget *parent) : QTextBrowser(parent)
 {
@@ -139,4 +140,4 @@ void AdStrip::stopFetch()
     totalTimer_->stop();
 }
 
-}  // namespace tallyvox
+} // namespace tallyvox

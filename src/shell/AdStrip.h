@@ -26,8 +26,8 @@ class AdStrip : public QTextBrowser {
 
 public:
     static constexpr qint64 kMaxPageBytes = 1024 * 1024;
-    static constexpr int kTransferTimeoutMs = 15000;  // no data for this long ends the load
-    static constexpr int kTotalTimeoutMs = 30000;     // the whole load never takes longer
+    static constexpr int kTransferTimeoutMs = 15000; // no data for this long ends the load
+    static constexpr int kTotalTimeoutMs = 30000;    // the whole load never takes longer
 
     explicit AdStrip(QWidget *parent = nullptr);
     ~AdStrip() override;
@@ -58,12 +58,12 @@ private:
     void fail();
     void stopFetch();
 
-    std::unique_ptr<PageFetcher> fetcher_;  // created by the first load
+    std::unique_ptr<PageFetcher> fetcher_; // created by the first load
     QTimer *totalTimer_ = nullptr;
     QUrl page_;
-    quint64 generation_ = 0;  // bumped by every Navigate, so a stale start is ignored
+    quint64 generation_ = 0; // bumped by every Navigate, so a stale start is ignored
     int transferTimeoutMs_ = kTransferTimeoutMs;
     int totalTimeoutMs_ = kTotalTimeoutMs;
 };
 
-}  // namespace tallyvox
+} // namespace tallyvox

@@ -2,11 +2,11 @@
 
 #include "expression/QueuedPress.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAccessibleWidget>
 #include <QMetaObject>
-#include <QAbstractButton>
 
 namespace tallyvox {
 
@@ -56,8 +56,8 @@ private:
 QAccessibleInterface *KeyFactory(const QString &className, QObject *object)
 {
     const bool key = className == QLatin1String("QToolButton") && object && object->property("Tag").isValid();
-    const bool marked = className == QLatin1String("QPushButton") && object &&
-                        object->property(kQueuedPressProperty).toBool();
+    const bool marked =
+        className == QLatin1String("QPushButton") && object && object->property(kQueuedPressProperty).toBool();
     if (!key && !marked)
         return nullptr;
     return new KeyAccessible(static_cast<QAbstractButton *>(object));

@@ -24,19 +24,13 @@ constexpr std::array<std::pair<int, int>, 8> kPadKeys{{
 
 // Main-keyboard keys, unshifted and (US layout) shifted symbol alike.
 constexpr std::array<std::pair<int, int>, 27> kMainKeys{{
-    {Qt::Key_ParenRight, 48}, {Qt::Key_Exclam, 49}, {Qt::Key_At, 50},
-    {Qt::Key_NumberSign, 51}, {Qt::Key_Dollar, 52}, {Qt::Key_Percent, 53},
-    {Qt::Key_AsciiCircum, 54}, {Qt::Key_Ampersand, 55}, {Qt::Key_Asterisk, 56},
-    {Qt::Key_ParenLeft, 57},
-    {Qt::Key_Equal, 187}, {Qt::Key_Plus, 187},
-    {Qt::Key_Comma, 188}, {Qt::Key_Less, 188},
-    {Qt::Key_Minus, 189}, {Qt::Key_Underscore, 189},
-    {Qt::Key_Period, 190}, {Qt::Key_Greater, 190},
-    {Qt::Key_Slash, 191}, {Qt::Key_Question, 191},
-    {Qt::Key_Return, 13}, {Qt::Key_Enter, 13},
-    {Qt::Key_Backspace, 8},
-    {Qt::Key_F1, 112}, {Qt::Key_F2, 113},
-    {Qt::Key_Escape, 27}, {Qt::Key_Delete, 46},
+    {Qt::Key_ParenRight, 48}, {Qt::Key_Exclam, 49},    {Qt::Key_At, 50},          {Qt::Key_NumberSign, 51},
+    {Qt::Key_Dollar, 52},     {Qt::Key_Percent, 53},   {Qt::Key_AsciiCircum, 54}, {Qt::Key_Ampersand, 55},
+    {Qt::Key_Asterisk, 56},   {Qt::Key_ParenLeft, 57}, {Qt::Key_Equal, 187},      {Qt::Key_Plus, 187},
+    {Qt::Key_Comma, 188},     {Qt::Key_Less, 188},     {Qt::Key_Minus, 189},      {Qt::Key_Underscore, 189},
+    {Qt::Key_Period, 190},    {Qt::Key_Greater, 190},  {Qt::Key_Slash, 191},      {Qt::Key_Question, 191},
+    {Qt::Key_Return, 13},     {Qt::Key_Enter, 13},     {Qt::Key_Backspace, 8},    {Qt::Key_F1, 112},
+    {Qt::Key_F2, 113},        {Qt::Key_Escape, 27},    {Qt::Key_Delete, 46},
 }};
 
 // X11 keycodes of the main typing row: 1..9, 0, "-", "=", and ",", ".", "/".

@@ -3,8 +3,8 @@
 // character it types: Shift+8 is still the key 8, Shift+= still the "=" key.
 #pragma once
 
-#include <QtGlobal>
 #include <Qt>
+#include <QtGlobal>
 
 class QKeyEvent;
 

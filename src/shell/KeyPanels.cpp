@@ -5,8 +5,8 @@
 
 namespace tallyvox {
 
-using layout::KeyPicture;
 using layout::KeyEntry;
+using layout::KeyPicture;
 using layout::MenuEntry;
 
 namespace {
@@ -15,7 +15,10 @@ constexpr int Row[] = {8, 41, 72, 104, 136, 168};
 constexpr int W = layout::KeyWidth;
 constexpr int H = layout::KeyHeight;
 
-constexpr QRect At(int col, int row, int w = W, int h = H) { return {Col[col], Row[row], w, h}; }
+constexpr QRect At(int col, int row, int w = W, int h = H)
+{
+    return {Col[col], Row[row], w, h};
+}
 } // namespace
 
 std::span<const KeyEntry> TFrmMain::KeypadKeys()

@@ -58,17 +58,15 @@ QPixmap DrawKeyPicture(KeyPicture picture)
 {
     if (picture == KeyPicture::None)
         return {};
-    const bool root = picture == KeyPicture::SquareRoot || picture == KeyPicture::RootN ||
-                      picture == KeyPicture::CubeRoot;
+    const bool root =
+        picture == KeyPicture::SquareRoot || picture == KeyPicture::RootN || picture == KeyPicture::CubeRoot;
     QPixmap pm(root ? QSize(20, 15) : QSize(16, 16));
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     switch (picture) {
-    case KeyPicture::SquareRoot:
-        Radical(p, 2, 20, 15);
-        break;
+    case KeyPicture::SquareRoot: Radical(p, 2, 20, 15); break;
     case KeyPicture::RootN:
         Text(p, QRectF(0, 0, 7, 8), QStringLiteral("n"), 8, kGrey, Qt::AlignLeft | Qt::AlignTop);
         Radical(p, 2, 20, 15);
@@ -77,24 +75,15 @@ QPixmap DrawKeyPicture(KeyPicture picture)
         Text(p, QRectF(0, 0, 7, 8), QStringLiteral("3"), 8, kGrey, Qt::AlignLeft | Qt::AlignTop);
         Radical(p, 2, 20, 15);
         break;
-    case KeyPicture::Pi:
-        Text(p, QRectF(0, 0, 16, 16), QStringLiteral("π"), 15, kInk, Qt::AlignCenter);
-        break;
-    case KeyPicture::Square:
-        Power(p, QStringLiteral("x"), QStringLiteral("2"));
-        break;
-    case KeyPicture::Cube:
-        Power(p, QStringLiteral("x"), QStringLiteral("3"));
-        break;
-    case KeyPicture::PowerN:
-        Power(p, QStringLiteral("x"), QStringLiteral("n"));
-        break;
+    case KeyPicture::Pi: Text(p, QRectF(0, 0, 16, 16), QStringLiteral("π"), 15, kInk, Qt::AlignCenter); break;
+    case KeyPicture::Square: Power(p, QStringLiteral("x"), QStringLiteral("2")); break;
+    case KeyPicture::Cube: Power(p, QStringLiteral("x"), QStringLiteral("3")); break;
+    case KeyPicture::PowerN: Power(p, QStringLiteral("x"), QStringLiteral("n")); break;
     case KeyPicture::TenPower:
         Text(p, QRectF(0, 2, 12, 14), QStringLiteral("10"), 10, kInk, Qt::AlignRight | Qt::AlignBottom);
         Text(p, QRectF(11, 0, 5, 8), QStringLiteral("n"), 8, kGrey, Qt::AlignLeft | Qt::AlignTop);
         break;
-    case KeyPicture::None:
-        break;
+    case KeyPicture::None: break;
     }
     return pm;
 }

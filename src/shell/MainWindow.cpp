@@ -2,16 +2,15 @@
 // Start-up, tray, clipboard and close are in ShellLifecycle.cpp.
 #include "shell/MainWindow.h"
 
-#include "shell/KeyAccessibility.h"
-
-#include "shell/AdStrip.h"
-#include "voice/CuePlayer.h"
 #include "editex/EditEx.h"
+#include "expression/ExpressionWindow.h"
+#include "scientific/ScientificKeys.h"
+#include "shell/AdStrip.h"
+#include "shell/KeyAccessibility.h"
 #include "shell/KeyMapping.h"
 #include "shell/KeyPictures.h"
 #include "shell/MediaControl.h"
-#include "scientific/ScientificKeys.h"
-#include "expression/ExpressionWindow.h"
+#include "voice/CuePlayer.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,9 +1,8 @@
 // TFrmMain's key slots: each runs one engine (or scientific) handler and
 // refreshes the widgets.
-#include "shell/MainWindow.h"
-
 #include "expression/ExpressionWindow.h"
 #include "scientific/ScientificKeys.h"
+#include "shell/MainWindow.h"
 
 namespace tallyvox {
 
@@ -51,52 +50,127 @@ void TFrmMain::btnNum1Click()
     const int digit = SenderTag();
     RunKey([&] { engine_.btnNum1Click(digit); });
 }
-void TFrmMain::SpbDianClick() { RunKey([&] { engine_.SpbDianClick(); }); }
-void TFrmMain::btnBackClick() { RunKey([&] { engine_.btnBackClick(); }); }
-void TFrmMain::btnSingleClick() { RunKey([&] { engine_.btnSingleClick(); }); }
-void TFrmMain::btnCClick() { RunKey([&] { engine_.btnCClick(); }); }
-void TFrmMain::btnCEClick() { RunKey([&] { engine_.btnCEClick(); }); }
+void TFrmMain::SpbDianClick()
+{
+    RunKey([&] { engine_.SpbDianClick(); });
+}
+void TFrmMain::btnBackClick()
+{
+    RunKey([&] { engine_.btnBackClick(); });
+}
+void TFrmMain::btnSingleClick()
+{
+    RunKey([&] { engine_.btnSingleClick(); });
+}
+void TFrmMain::btnCClick()
+{
+    RunKey([&] { engine_.btnCClick(); });
+}
+void TFrmMain::btnCEClick()
+{
+    RunKey([&] { engine_.btnCEClick(); });
+}
 void TFrmMain::btnAddClick()
 {
     const int code = SenderTag();
     RunKey([&] { engine_.btnAddClick(code); });
 }
-void TFrmMain::btnEqualClick() { RunKey([&] { engine_.btnEqualClick(); }); }
-void TFrmMain::btnPerClick() { RunKey([&] { engine_.btnPerClick(); }); }
-void TFrmMain::btnCountdownClick() { RunKey([&] { engine_.btnCountdownClick(); }); }
-void TFrmMain::btnRootsClick() { RunKey([&] { engine_.btnRootsClick(); }); }
-void TFrmMain::btnMCClick() { RunKey([&] { engine_.btnMCClick(); }); }
-void TFrmMain::btnMRClick() { RunKey([&] { engine_.btnMRClick(); }); }
-void TFrmMain::btnMSClick() { RunKey([&] { engine_.btnMSClick(); }); }
-void TFrmMain::btnMPlusClick() { RunKey([&] { engine_.btnMPlusClick(); }); }
-void TFrmMain::btnMMinusClick() { RunKey([&] { engine_.btnMMinusClick(); }); }
+void TFrmMain::btnEqualClick()
+{
+    RunKey([&] { engine_.btnEqualClick(); });
+}
+void TFrmMain::btnPerClick()
+{
+    RunKey([&] { engine_.btnPerClick(); });
+}
+void TFrmMain::btnCountdownClick()
+{
+    RunKey([&] { engine_.btnCountdownClick(); });
+}
+void TFrmMain::btnRootsClick()
+{
+    RunKey([&] { engine_.btnRootsClick(); });
+}
+void TFrmMain::btnMCClick()
+{
+    RunKey([&] { engine_.btnMCClick(); });
+}
+void TFrmMain::btnMRClick()
+{
+    RunKey([&] { engine_.btnMRClick(); });
+}
+void TFrmMain::btnMSClick()
+{
+    RunKey([&] { engine_.btnMSClick(); });
+}
+void TFrmMain::btnMPlusClick()
+{
+    RunKey([&] { engine_.btnMPlusClick(); });
+}
+void TFrmMain::btnMMinusClick()
+{
+    RunKey([&] { engine_.btnMMinusClick(); });
+}
 
-void TFrmMain::RadAngleClick() { RunKey([&] { Science().RadAngleClick(); }); }
-void TFrmMain::RadRadianClick() { RunKey([&] { Science().RadRadianClick(); }); }
-void TFrmMain::RadGradsClick() { RunKey([&] { Science().RadGradsClick(); }); }
+void TFrmMain::RadAngleClick()
+{
+    RunKey([&] { Science().RadAngleClick(); });
+}
+void TFrmMain::RadRadianClick()
+{
+    RunKey([&] { Science().RadRadianClick(); });
+}
+void TFrmMain::RadGradsClick()
+{
+    RunKey([&] { Science().RadGradsClick(); });
+}
 void TFrmMain::SpbcOsClick()
 {
     const int tag = SenderTag();
     RunKey([&] { Science().SpbcOsClick(tag); });
 }
-void TFrmMain::SpbIntClick() { RunKey([&] { Science().SpbIntClick(); }); }
-void TFrmMain::SpbLnClick() { RunKey([&] { Science().SpbLnClick(); }); }
-void TFrmMain::SpbLogClick() { RunKey([&] { Science().SpbLogClick(); }); }
-void TFrmMain::SpbNJCClick() { RunKey([&] { Science().SpbNJCClick(); }); }
-void TFrmMain::SpbPaiClick() { RunKey([&] { Science().SpbPaiClick(); }); }
+void TFrmMain::SpbIntClick()
+{
+    RunKey([&] { Science().SpbIntClick(); });
+}
+void TFrmMain::SpbLnClick()
+{
+    RunKey([&] { Science().SpbLnClick(); });
+}
+void TFrmMain::SpbLogClick()
+{
+    RunKey([&] { Science().SpbLogClick(); });
+}
+void TFrmMain::SpbNJCClick()
+{
+    RunKey([&] { Science().SpbNJCClick(); });
+}
+void TFrmMain::SpbPaiClick()
+{
+    RunKey([&] { Science().SpbPaiClick(); });
+}
 void TFrmMain::SpbXPFClick()
 {
     const int tag = SenderTag();
     RunKey([&] { Science().SpbXPFClick(tag); });
 }
-void TFrmMain::SpbtenxFClick() { RunKey([&] { Science().SpbtenxFClick(); }); }
+void TFrmMain::SpbtenxFClick()
+{
+    RunKey([&] { Science().SpbtenxFClick(); });
+}
 void TFrmMain::SpbxKLFClick()
 {
     const int tag = SenderTag();
     RunKey([&] { Science().SpbxKLFClick(tag); });
 }
-void TFrmMain::SpbExpClick() { RunKey([&] { Science().SpbExpClick(); }); }
-void TFrmMain::SpbPEClick() { RunKey([&] { Science().SpbPEClick(); }); }
+void TFrmMain::SpbExpClick()
+{
+    RunKey([&] { Science().SpbExpClick(); });
+}
+void TFrmMain::SpbPEClick()
+{
+    RunKey([&] { Science().SpbPEClick(); });
+}
 
 void TFrmMain::SpeedButton1Click()
 {
@@ -112,6 +186,5 @@ void TFrmMain::edtInputKeyUp(int virtualKey)
 {
     RunKey([&] { engine_.edtInputKeyUp(virtualKey); });
 }
-
 
 } // namespace tallyvox

@@ -1,12 +1,11 @@
 // TFrmMain's layout: building the display, the key panels, the angle strip
 // and the menu from their tables, placing the advertisement strip, and the
 // two views.
-#include "shell/MainWindow.h"
-
 #include "editex/EditEx.h"
 #include "shell/AdStrip.h"
 #include "shell/KeyMapping.h"
 #include "shell/KeyPictures.h"
+#include "shell/MainWindow.h"
 
 #include <QActionGroup>
 #include <QFrame>
@@ -43,8 +42,8 @@ QFont UiFont(const QString &family, int pixelSize, bool bold = false)
     // Tahoma and Arial are seldom installed outside Windows; the CJK captions
     // need a font with Han glyphs.
     QFont f(family);
-    f.setFamilies({family, QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei"),
-                   QStringLiteral("sans-serif")});
+    f.setFamilies(
+        {family, QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("sans-serif")});
     f.setPixelSize(pixelSize);
     f.setBold(bold);
     return f;
@@ -307,6 +306,5 @@ void TFrmMain::N5Click()
     N5->setChecked(true);
     N4->setChecked(false);
 }
-
 
 } // namespace tallyvox

@@ -1,17 +1,16 @@
 // TFrmMain around the calculation: start-up, the update check, clipboard,
 // tray icon, minimise-to-tray and close.
-#include "shell/MainWindow.h"
-
-#include "shell/AdStrip.h"
-#include "voice/CuePlayer.h"
 #include "editex/EditEx.h"
 #include "script/ScriptEvaluator.h"
+#include "shell/AdStrip.h"
 #include "shell/KeyPictures.h"
+#include "shell/MainWindow.h"
 #include "shell/MediaControl.h"
 #include "shell/ServerAddresses.h"
 #include "shell/UpdateNotice.h"
 #include "shell/WebUrl.h"
 #include "update/update.h"
+#include "voice/CuePlayer.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -34,4 +34,4 @@ private:
     bool visible_ = true;
 };
 
-}  // namespace tallyvox
+} // namespace tallyvox

@@ -18,7 +18,7 @@ CreatePageFetcherFunction *&Factory()
     return factory;
 }
 
-}  // namespace
+} // namespace
 
 QString PageFetcherLibrary()
 {
@@ -45,4 +45,4 @@ std::unique_ptr<PageFetcher> CreatePageFetcher()
     return std::unique_ptr<PageFetcher>(Factory()());
 }
 
-}  // namespace tallyvox
+} // namespace tallyvox

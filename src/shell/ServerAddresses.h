@@ -26,7 +26,7 @@ constexpr std::string_view WithoutTrailingSlashes(std::string_view server)
         server.remove_suffix(1);
     return server;
 }
-}  // namespace detail
+} // namespace detail
 
 // <server>/softs/tallyvox/Update.txt, the argument of BeginUpdate.
 inline std::string UpdateManifestAddress(std::string_view server)
@@ -43,4 +43,4 @@ inline QString AdPageAddress(const QString &server)
     return base + QLatin1String(detail::kAdPagePath.data(), qsizetype(detail::kAdPagePath.size()));
 }
 
-}  // namespace tallyvox
+} // namespace tallyvox

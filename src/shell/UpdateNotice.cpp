@@ -1,7 +1,6 @@
 #include "shell/UpdateNotice.h"
 
 #include "shell/WebUrl.h"
-
 #include "update/update.h"
 
 #include <QDesktopServices>
@@ -47,17 +46,17 @@ public:
             self, [self, v, p, n] { ShowUpdateNotice(self->window_, v, p, n); }, Qt::QueuedConnection);
     }
 
-    static inline NoticeReceiver *installed = nullptr;  // touched on the GUI thread only
+    static inline NoticeReceiver *installed = nullptr; // touched on the GUI thread only
 
 private:
     QWidget *window_;
 };
 
-}  // namespace
+} // namespace
 
 void InstallUpdateNotice(QWidget *window)
 {
-    delete NoticeReceiver::installed;  // one notifier at a time
+    delete NoticeReceiver::installed; // one notifier at a time
     auto *receiver = new NoticeReceiver(window);
     SetUpdateNotifier(&NoticeReceiver::Deliver, receiver);
     NoticeReceiver::installed = receiver;
@@ -108,4 +107,4 @@ QDialog *ShowUpdateNotice(QWidget *parent, const QString &version, const QString
     return dialog;
 }
 
-}  // namespace tallyvox
+} // namespace tallyvox

@@ -23,4 +23,4 @@ void InstallUpdateNotice(QWidget *window);
 // http or https address.
 QDialog *ShowUpdateNotice(QWidget *parent, const QString &version, const QString &page, const QString &notes);
 
-}  // namespace tallyvox
+} // namespace tallyvox

@@ -12,8 +12,7 @@ int main(int argc, char **argv)
     tallyvox::TFrmMain FrmMain(tallyvox::ShellOptions::Defaults());
     // Closing the main window ends the program, also while it is hidden in
     // the tray or another window is open.
-    QObject::connect(&FrmMain, &tallyvox::TFrmMain::FormClosed, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&FrmMain, &tallyvox::TFrmMain::FormClosed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     FrmMain.show();
     return app.exec();
 }

@@ -1,8 +1,12 @@
 #include "update/HttpGet.h"
+
 #include "numbers/AsciiCase.h"
 #include "update/ReservedNames.h"
-
 #include "update/WebAddress.h"
+
+#include <cerrno>
+#include <ctime>
+#include <optional>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -10,15 +14,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <ctime>
-#include <optional>
-
 namespace tallyvox::update {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::size_t kMaxHead = 16 * 1024;  // status line and headers together
+constexpr std::size_t kMaxHead = 16 * 1024; // status line and headers together
 
 class Deadline {
 public:
@@ -193,7 +193,6 @@ FetchStatus SendAll(int fd, std::string_view data, const Deadline &deadline)
     return FetchStatus::Ok;
 }
 
-
 std::string_view TrimBlanks(std::string_view s)
 {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
@@ -207,7 +206,7 @@ struct ResponseHead {
     int status = 0;
     std::optional<std::size_t> contentLength;
     std::string location;
-    bool encoded = false;  // a transfer coding this client does not decode
+    bool encoded = false; // a transfer coding this client does not decode
 };
 
 bool ParseHead(std::string_view head, ResponseHead &out)
@@ -260,7 +259,10 @@ bool ParseHead(std::string_view head, ResponseHead &out)
     return true;
 }
 
-bool IsRedirect(int status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
+bool IsRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 // The address a Location header points to, or empty for anything but
 // http:// (absolute, scheme-relative or host-relative).
@@ -317,7 +319,8 @@ FetchResult FetchOnce(const WebAddress &address, const FetchLimits &limits, cons
         if (!bodyStart) {
             std::size_t crlf = data.find("\r\n\r\n");
             std::size_t lf = data.find("\n\n");
-            std::size_t end = std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
+            std::size_t end =
+                std::min(crlf == std::string::npos ? crlf : crlf + 4, lf == std::string::npos ? lf : lf + 2);
             if (end == std::string::npos) {
                 if (atEnd || data.size() > kMaxHead) {
                     result.status = FetchStatus::BadResponse;
@@ -374,7 +377,7 @@ FetchResult FetchOnce(const WebAddress &address, const FetchLimits &limits, cons
     }
 }
 
-}  // namespace
+} // namespace
 
 FetchResult HttpGet(std::string_view address, const FetchLimits &limits)
 {
@@ -400,4 +403,4 @@ FetchResult HttpGet(std::string_view address, const FetchLimits &limits)
     }
 }
 
-}  // namespace tallyvox::update
+} // namespace tallyvox::update

@@ -1,6 +1,6 @@
 #include "update/Manifest.h"
-#include "numbers/AsciiCase.h"
 
+#include "numbers/AsciiCase.h"
 #include "update/WebAddress.h"
 
 #include <cstdint>
@@ -9,9 +9,12 @@
 namespace tallyvox::update {
 namespace {
 
-constexpr std::size_t kMaxComponentDigits = 9;  // keeps every component in 32 bits
+constexpr std::size_t kMaxComponentDigits = 9; // keeps every component in 32 bits
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Splits a version into its numbers; empty on any malformed component.
 std::optional<std::vector<std::uint32_t>> VersionNumbers(std::string_view text)
@@ -95,8 +98,7 @@ bool IsKeyChar(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '-' || c == '_';
 }
 
-
-}  // namespace
+} // namespace
 
 std::optional<int> CompareVersions(std::string_view a, std::string_view b)
 {
@@ -114,7 +116,10 @@ std::optional<int> CompareVersions(std::string_view a, std::string_view b)
     return 0;
 }
 
-bool IsVersion(std::string_view text) { return VersionNumbers(text).has_value(); }
+bool IsVersion(std::string_view text)
+{
+    return VersionNumbers(text).has_value();
+}
 
 std::optional<Manifest> ParseManifest(std::string_view text)
 {
@@ -166,4 +171,4 @@ std::optional<Manifest> ParseManifest(std::string_view text)
     return manifest;
 }
 
-}  // namespace tallyvox::update
+} // namespace tallyvox::update

@@ -19,9 +19,9 @@ std::optional<int> CompareVersions(std::string_view a, std::string_view b);
 bool IsVersion(std::string_view text);
 
 struct Manifest {
-    std::string version;  // the newest published version
-    std::string page;     // where the user can download it
-    std::string notes;    // "notes" lines joined by '\n'; may be empty
+    std::string version; // the newest published version
+    std::string page;    // where the user can download it
+    std::string notes;   // "notes" lines joined by '\n'; may be empty
 };
 
 // Parses a manifest. Empty for anything malformed: a line that is neither
@@ -30,4 +30,4 @@ struct Manifest {
 // ignored.
 std::optional<Manifest> ParseManifest(std::string_view text);
 
-}  // namespace tallyvox::update
+} // namespace tallyvox::update

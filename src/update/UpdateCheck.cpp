@@ -18,7 +18,7 @@ constexpr std::size_t kMaxAddressLength = 2048;
 // freed: a check may still be running while the process exits, and it must
 // not find this state destroyed by static destructors.
 struct SharedState {
-    std::recursive_mutex notifierLock;  // recursive: a notifier may reinstall itself
+    std::recursive_mutex notifierLock; // recursive: a notifier may reinstall itself
     UpdateNotifier notify = nullptr;
     void *ctx = nullptr;
 
@@ -41,7 +41,7 @@ void FinishCheck()
         state.idle.notify_all();
 }
 
-}  // namespace
+} // namespace
 
 CheckOutcome RunCheck(std::string_view manifestUrl, std::string_view currentVersion, const FetchLimits &limits,
                       Notice &notice)
@@ -123,4 +123,4 @@ bool WaitUntilIdle(std::chrono::milliseconds timeout)
     return state.idle.wait_for(lock, timeout, [&] { return state.running == 0; });
 }
 
-}  // namespace tallyvox::update
+} // namespace tallyvox::update

@@ -12,10 +12,10 @@
 namespace tallyvox::update {
 
 enum class CheckOutcome {
-    Newer,        // the manifest names a newer version: tell the user
-    NotNewer,     // same or older version
-    FetchFailed,  // no manifest (network, HTTP status, size, time)
-    Malformed,    // a manifest that ParseManifest rejects
+    Newer,       // the manifest names a newer version: tell the user
+    NotNewer,    // same or older version
+    FetchFailed, // no manifest (network, HTTP status, size, time)
+    Malformed,   // a manifest that ParseManifest rejects
 };
 
 struct Notice {
@@ -42,4 +42,4 @@ void DeliverNotice(const Notice &notice);
 // to tell "no notice" from "not yet"). False if time ran out.
 bool WaitUntilIdle(std::chrono::milliseconds timeout);
 
-}  // namespace tallyvox::update
+} // namespace tallyvox::update

@@ -1,4 +1,5 @@
 #include "update/WebAddress.h"
+
 #include "numbers/AsciiCase.h"
 
 namespace tallyvox::update {
@@ -6,8 +7,10 @@ namespace {
 
 constexpr std::size_t kMaxAddressLength = 2048;
 
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 bool IsHostNameChar(char c)
 {
@@ -21,11 +24,11 @@ bool IsIpv6Char(char c)
 
 bool IsAllowedChar(char c)
 {
-    return c > ' ' && c < 0x7f && c != '"' && c != '\'' && c != '<' && c != '>' && c != '\\' && c != '`' &&
-           c != '{' && c != '}' && c != '|' && c != '^';
+    return c > ' ' && c < 0x7f && c != '"' && c != '\'' && c != '<' && c != '>' && c != '\\' && c != '`' && c != '{' &&
+           c != '}' && c != '|' && c != '^';
 }
 
-}  // namespace
+} // namespace
 
 std::optional<WebAddress> ParseWebAddress(std::string_view address)
 {
@@ -111,7 +114,10 @@ std::optional<WebAddress> ParseWebAddress(std::string_view address)
     return result;
 }
 
-bool IsWebPageAddress(std::string_view address) { return ParseWebAddress(address).has_value(); }
+bool IsWebPageAddress(std::string_view address)
+{
+    return ParseWebAddress(address).has_value();
+}
 
 std::string HostHeader(const WebAddress &address)
 {
@@ -121,4 +127,4 @@ std::string HostHeader(const WebAddress &address)
     return header;
 }
 
-}  // namespace tallyvox::update
+} // namespace tallyvox::update

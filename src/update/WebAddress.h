@@ -11,9 +11,9 @@ namespace tallyvox::update {
 
 struct WebAddress {
     bool https = false;
-    std::string host;  // IPv6 literals without their brackets
+    std::string host; // IPv6 literals without their brackets
     std::uint16_t port = 80;
-    std::string target = "/";  // path and query, never empty; the fragment is dropped
+    std::string target = "/"; // path and query, never empty; the fragment is dropped
 };
 
 // Accepts absolute http:// and https:// addresses with a host and an
@@ -29,4 +29,4 @@ bool IsWebPageAddress(std::string_view address);
 // port is the scheme's default.
 std::string HostHeader(const WebAddress &address);
 
-}  // namespace tallyvox::update
+} // namespace tallyvox::update

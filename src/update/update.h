@@ -24,10 +24,10 @@ extern "C" {
 #define UPDATE_NOTIFY_ONLY 4
 
 // BeginUpdate's return values. The program does not need to read them.
-#define UPDATE_STARTED 0          // the check runs in the background
-#define UPDATE_BAD_ADDRESS (-1)   // not an http:// address with a host
-#define UPDATE_BAD_FLAGS (-2)     // flags other than UPDATE_NOTIFY_ONLY
-#define UPDATE_NOT_STARTED (-3)   // no background thread could be started
+#define UPDATE_STARTED 0        // the check runs in the background
+#define UPDATE_BAD_ADDRESS (-1) // not an http:// address with a host
+#define UPDATE_BAD_FLAGS (-2)   // flags other than UPDATE_NOTIFY_ONLY
+#define UPDATE_NOT_STARTED (-3) // no background thread could be started
 
 // Starts one check of the manifest at manifestUrl (plain http only) and
 // returns at once; the fetch runs on a thread of its own, bounded to 10 s

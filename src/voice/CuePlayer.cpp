@@ -1,7 +1,6 @@
 #include "voice/CuePlayer.h"
 
 #include "numbers/ProgramFolder.h"
-
 #include "voice/CueScramble.h"
 #include "voice/SdlAudio.h"
 
@@ -74,7 +73,7 @@ SDL_AudioDeviceID CuePlayer::Impl::OpenDevice()
     want.channels = 1;
     want.samples = DevicePeriodFrames;
     return sdl->OpenAudioDevice(nullptr, 0, &want, &deviceFormat,
-                               SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+                                SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
 }
 
 bool CuePlayer::Impl::EnsureDevice()
@@ -123,7 +122,8 @@ bool CuePlayer::Impl::Load(const std::string &name, const Uint8 **samples, Uint3
     if (!sdl->LoadWAV_RW(sdl->RWFromConstMem(cueStream.data(), int(cueStream.size())), 1, &cueFormat, &wav, &wavLength))
         return false;
 
-    if (cueFormat.format == deviceFormat.format && cueFormat.channels == deviceFormat.channels && cueFormat.freq == deviceFormat.freq) {
+    if (cueFormat.format == deviceFormat.format && cueFormat.channels == deviceFormat.channels &&
+        cueFormat.freq == deviceFormat.freq) {
         *samples = wav;
         *length = wavLength;
         *wavToFree = wav;
@@ -132,8 +132,8 @@ bool CuePlayer::Impl::Load(const std::string &name, const Uint8 **samples, Uint3
     // SDL_AudioCVT rather than SDL_AudioStream: the stream of SDL 2.26 drops
     // the last few milliseconds when it resamples.
     SDL_AudioCVT cvt{};
-    bool ok = sdl->BuildAudioCVT(&cvt, cueFormat.format, cueFormat.channels, cueFormat.freq, deviceFormat.format, deviceFormat.channels,
-                                deviceFormat.freq) >= 0;
+    bool ok = sdl->BuildAudioCVT(&cvt, cueFormat.format, cueFormat.channels, cueFormat.freq, deviceFormat.format,
+                                 deviceFormat.channels, deviceFormat.freq) >= 0;
     if (ok) {
         const Uint32 frameBytes = SDL_AUDIO_BITSIZE(cueFormat.format) / 8 * std::max<Uint32>(cueFormat.channels, 1);
         const Uint32 length = wavLength - wavLength % frameBytes;
@@ -191,8 +191,7 @@ void CuePlayer::Impl::Release()
     std::vector<std::uint8_t>().swap(converted);
 }
 
-CuePlayer::CuePlayer(std::filesystem::path cueFolder)
-    : impl_(std::make_unique<Impl>())
+CuePlayer::CuePlayer(std::filesystem::path cueFolder) : impl_(std::make_unique<Impl>())
 {
     impl_->folder = std::move(cueFolder);
 }

@@ -25,7 +25,8 @@ std::string MainReadOutText(std::string_view displayText, bool displayValueNonNe
 {
     const std::size_t point = displayText.find('.');
     const std::string_view integerPart = displayText.substr(0, point);
-    const std::string_view fractionPart = point == std::string_view::npos ? std::string_view() : displayText.substr(point);
+    const std::string_view fractionPart =
+        point == std::string_view::npos ? std::string_view() : displayText.substr(point);
 
     std::string spoken;
     if (integerPart == "0")

@@ -1,7 +1,5 @@
 #include "editex/EditEx.h"
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
@@ -12,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
@@ -44,7 +44,10 @@ private:
 AppEnvironment *const appEnvironment =
     static_cast<AppEnvironment *>(::testing::AddGlobalTestEnvironment(new AppEnvironment));
 
-QApplication &App() { return appEnvironment->app(); }
+QApplication &App()
+{
+    return appEnvironment->app();
+}
 
 // A window with the control under test and a second edit to take focus away.
 struct Window {
@@ -73,18 +76,10 @@ void Type(QWidget *w, const std::string &keys)
 {
     for (char c : keys) {
         switch (c) {
-        case '\b':
-            QTest::keyClick(w, Qt::Key_Backspace);
-            break;
-        case '\r':
-            QTest::keyClick(w, Qt::Key_Return);
-            break;
-        case '\x7f':
-            QTest::keyClick(w, Qt::Key_Delete);
-            break;
-        default:
-            QTest::keyClick(w, c);
-            break;
+        case '\b': QTest::keyClick(w, Qt::Key_Backspace); break;
+        case '\r': QTest::keyClick(w, Qt::Key_Return); break;
+        case '\x7f': QTest::keyClick(w, Qt::Key_Delete); break;
+        default: QTest::keyClick(w, c); break;
         }
     }
 }
@@ -191,8 +186,7 @@ TEST(ValueSetting, FloatValueReadInEveryMode)
         Extended value;
     };
     const Case cases[] = {
-        {"1,234.5", 1234.5L}, {"", 0}, {"错误！", 0}, {" 12 ", 12},
-        {"abc", 0},           {"-0.5", -0.5L}, {"1E3", 1000},
+        {"1,234.5", 1234.5L}, {"", 0}, {"错误！", 0}, {" 12 ", 12}, {"abc", 0}, {"-0.5", -0.5L}, {"1E3", 1000},
     };
     App();
     for (TValueType vt : {vtString, vtNumberOnly, vtFloat}) {
@@ -384,12 +378,9 @@ TEST(NumberField, DeleteKey)
         int expectedCaret;
     };
     const Case cases[] = {
-        {"at the end", "5.00", 4, 0, "5.00", 4},
-        {"first digit", "123.00", 0, 0, "23.00", 0},
-        {"the point", "5.25", 1, 0, "525.00", 4},
-        {"a place", "5.25", 2, 0, "5.50", 3},
-        {"selection", "123.45", 1, 2, "1.45", 1},
-        {"everything", "123.45", 0, 6, "0.00", 4},
+        {"at the end", "5.00", 4, 0, "5.00", 4},  {"first digit", "123.00", 0, 0, "23.00", 0},
+        {"the point", "5.25", 1, 0, "525.00", 4}, {"a place", "5.25", 2, 0, "5.50", 3},
+        {"selection", "123.45", 1, 2, "1.45", 1}, {"everything", "123.45", 0, 6, "0.00", 4},
     };
     Window w;
     TEditEx *e = w.edit;
@@ -428,15 +419,9 @@ enum class PasteWay { Slot, CtrlV, ShiftInsert, Menu };
 void PasteBy(TEditEx *e, PasteWay way)
 {
     switch (way) {
-    case PasteWay::Slot:
-        e->paste();
-        break;
-    case PasteWay::CtrlV:
-        QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier);
-        break;
-    case PasteWay::ShiftInsert:
-        QTest::keyClick(e, Qt::Key_Insert, Qt::ShiftModifier);
-        break;
+    case PasteWay::Slot: e->paste(); break;
+    case PasteWay::CtrlV: QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier); break;
+    case PasteWay::ShiftInsert: QTest::keyClick(e, Qt::Key_Insert, Qt::ShiftModifier); break;
     case PasteWay::Menu: {
         std::unique_ptr<QMenu> menu(e->createStandardContextMenu());
         QAction *pasteAction = nullptr;
@@ -653,12 +638,9 @@ TEST(EditEx, QtAlignmentFlagsMapAndStayInStep)
         TAlignment a;
     };
     const Case cases[] = {
-        {Qt::AlignRight, taRightJustify},
-        {Qt::AlignRight | Qt::AlignTop, taRightJustify},
-        {Qt::AlignHCenter, taCenter},
-        {Qt::AlignCenter, taCenter},
-        {Qt::AlignLeft, taLeftJustify},
-        {Qt::AlignJustify, taLeftJustify},
+        {Qt::AlignRight, taRightJustify}, {Qt::AlignRight | Qt::AlignTop, taRightJustify},
+        {Qt::AlignHCenter, taCenter},     {Qt::AlignCenter, taCenter},
+        {Qt::AlignLeft, taLeftJustify},   {Qt::AlignJustify, taLeftJustify},
     };
     App();
     TEditEx e;
@@ -666,8 +648,7 @@ TEST(EditEx, QtAlignmentFlagsMapAndStayInStep)
         e.setAlignment(c.given);
         EXPECT_EQ(e.Alignment(), c.a);
         // QLineEdit's own alignment follows, always vertically centred.
-        EXPECT_EQ(e.alignment(),
-                  (VisualAlignment(c.a, Qt::LeftToRight) | Qt::AlignAbsolute | Qt::AlignVCenter));
+        EXPECT_EQ(e.alignment(), (VisualAlignment(c.a, Qt::LeftToRight) | Qt::AlignAbsolute | Qt::AlignVCenter));
     }
 }
 
@@ -678,9 +659,8 @@ TEST(EditEx, TextSitsWhereTheAlignmentSays)
         Qt::LayoutDirection dir;
     };
     const Case cases[] = {
-        {taLeftJustify, Qt::LeftToRight},  {taRightJustify, Qt::LeftToRight},
-        {taCenter, Qt::LeftToRight},       {taLeftJustify, Qt::RightToLeft},
-        {taRightJustify, Qt::RightToLeft}, {taCenter, Qt::RightToLeft},
+        {taLeftJustify, Qt::LeftToRight}, {taRightJustify, Qt::LeftToRight}, {taCenter, Qt::LeftToRight},
+        {taLeftJustify, Qt::RightToLeft}, {taRightJustify, Qt::RightToLeft}, {taCenter, Qt::RightToLeft},
     };
     App();
     for (const auto &c : cases) {

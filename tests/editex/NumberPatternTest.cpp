@@ -56,8 +56,7 @@ TEST(FormatNumberPattern, Table)
         {"000.0", 1.25L, "001.3"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(FormatNumberPattern(c.pattern, c.value), c.text)
-            << c.pattern << " " << static_cast<double>(c.value);
+        EXPECT_EQ(FormatNumberPattern(c.pattern, c.value), c.text) << c.pattern << " " << static_cast<double>(c.value);
 }
 
 TEST(FormatNumberPattern, HugeValuesFallBackToGeneralForm)
@@ -77,17 +76,9 @@ struct SettingsCase {
 TEST(NumberFieldSettings, FormatStrAndMaxLength)
 {
     const SettingsCase cases[] = {
-        {8, false, 2, "0.00", 11},
-        {8, false, 0, "0", 8},
-        {12, false, 0, "0", 12},
-        {12, true, 0, "#,0", 15},
-        {8, true, 2, "#,0.00", 13},
-        {8, true, 3, "#,0.000", 14},
-        {7, true, 0, "#,0", 9},
-        {1, true, 0, "#,0", 1},
-        {3, true, 0, "#,0", 3},
-        {4, true, 1, "#,0.0", 7},
-        {0, true, 0, "#,0", 0},
+        {8, false, 2, "0.00", 11},  {8, false, 0, "0", 8},       {12, false, 0, "0", 12}, {12, true, 0, "#,0", 15},
+        {8, true, 2, "#,0.00", 13}, {8, true, 3, "#,0.000", 14}, {7, true, 0, "#,0", 9},  {1, true, 0, "#,0", 1},
+        {3, true, 0, "#,0", 3},     {4, true, 1, "#,0.0", 7},    {0, true, 0, "#,0", 0},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(MakeFormatStr(c.showThousands, c.decimalPlaces), c.formatStr);

@@ -30,7 +30,10 @@ struct Case {
     std::optional<const char *> memory = std::nullopt;
 };
 
-std::ostream &operator<<(std::ostream &os, const Case &c) { return os << "[" << c.keys << "]"; }
+std::ostream &operator<<(std::ostream &os, const Case &c)
+{
+    return os << "[" << c.keys << "]";
+}
 
 // One sandboxed script engine for the whole run; programs live in TALLYVOX_BIN.
 ScriptEvaluator &Script()
@@ -64,85 +67,92 @@ TEST_P(KeySequence, LeavesDisplayLabelAndMemory)
         EXPECT_EQ(driver.Engine().MemoryIndicator, *c.memory);
 }
 
-INSTANTIATE_TEST_SUITE_P(NumberEntry, KeySequence, ::testing::Values(
-    Case{"0", "0"}, Case{"5", "5"}, Case{"1 2 0", "120"}, Case{". 0", "0.0"},
-    Case{". 5 sign back back 3", "3"},                       // "-0" loses its sign
-    Case{"5 sign back", "-"}, Case{"5 sign back 0", "-"}, Case{"5 sign back 7", "-7"},
-    Case{"1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 2", "111111111111111111111111111111"},
-    Case{"3 + 5 = .", "8."}, Case{"3 + 5 = . 5", "5"},
-    Case{"5 back", "0"}, Case{"back", "0"}, Case{". 5 back", "0."},
-    Case{"5 sign", "-5"}, Case{"5 sign sign", "5"}, Case{"sign", "0"},
-    Case{"5 sign back sign", ""}, Case{"5 sign back sign 1", "1"}, Case{"5 sign back sign 0", ""},
-    Case{"5 + CE", "0", ""}, Case{"5 + CE 3 =", "3"},
-    Case{"5 + 3 C", "0", "5+"}, Case{"5 + 3 C 2 =", "7"},
-    Case{"5 / 0 = back", "错误"}));
+INSTANTIATE_TEST_SUITE_P(NumberEntry, KeySequence,
+                         ::testing::Values(Case{"0", "0"}, Case{"5", "5"}, Case{"1 2 0", "120"}, Case{". 0", "0.0"},
+                                           Case{". 5 sign back back 3", "3"}, // "-0" loses its sign
+                                           Case{"5 sign back", "-"}, Case{"5 sign back 0", "-"},
+                                           Case{"5 sign back 7", "-7"},
+                                           Case{"1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 2",
+                                                "111111111111111111111111111111"},
+                                           Case{"3 + 5 = .", "8."}, Case{"3 + 5 = . 5", "5"}, Case{"5 back", "0"},
+                                           Case{"back", "0"}, Case{". 5 back", "0."}, Case{"5 sign", "-5"},
+                                           Case{"5 sign sign", "5"}, Case{"sign", "0"}, Case{"5 sign back sign", ""},
+                                           Case{"5 sign back sign 1", "1"}, Case{"5 sign back sign 0", ""},
+                                           Case{"5 + CE", "0", ""}, Case{"5 + CE 3 =", "3"}, Case{"5 + 3 C", "0", "5+"},
+                                           Case{"5 + 3 C 2 =", "7"}, Case{"5 / 0 = back", "错误"}));
 
-INSTANTIATE_TEST_SUITE_P(Operators, KeySequence, ::testing::Values(
-    Case{"7 + 8 =", "15", ""}, Case{"2 + 3 * 4 =", "20"}, Case{"5 + =", "5"},
-    Case{"1 / 3 =", "0.333333333333333"}, Case{"2 / 3 =", "0.666666666666667"},
-    Case{"5 + = *", "5", "0*"}, Case{"5 + = * 3 =", "0"},
-    Case{"5 + *", "0", "5*"}, Case{"5 + * =", "0"},
-    Case{"5 / =", "错误！", "5/"}, Case{"5 / = 2 =", "2.5"}, Case{"5 / 0 = C 2 =", "2.5"},
-    Case{"5 / 0 +", "0", "5+"}, Case{"5 / 0 + 3 =", "3"}, Case{"5 / 0 + 3 = =", "11"},
-    Case{"7 Mod 3 =", "1"}, Case{"7 sign Mod 3 =", "-1"}, Case{"7 . 5 Mod 2 =", "1.5"},
-    Case{"7 Mod", "0", "7Mod"}, Case{"7 Mod 0 =", "错误！"},
-    Case{"2 Exp 3 =", "2000"}, Case{"2 x^y 1 0 =", "1024"}, Case{"2 x^y", "0", "2^"},
-    Case{"2 7 y-root 3 =", "3"}, Case{"8 y-root", "0", "8√"}, Case{"8 y-root 0 =", "错误！"},
-    Case{"8 sign x^y 0 . 5 =", "错误！"}, Case{"8 sign x^y . 5 =", "-32768"}, Case{"0 x^y 1 sign =", "错误！"},
-    Case{"F-E + 1 2 . 5 *", "12.5", "1.25E+001 *"},
-    Case{"F-E + 1 2 . 5 =", "1.25E+001"},
-    Case{"paste:1E4000 * paste:1E4000 =", "错误！"}, Case{"paste:1E4000 * 1 paste:1E4000 +", "0", "1E4000+"},
-    Case{"paste:1E4000 * paste:1E4000 +", "1E4000", "1E4000+"},
-    // A Mod quotient outside the signed 64-bit range is a fault, not UB.
-    Case{"paste:1E30 Mod 3 =", "错误！"}, Case{"paste:-1E30 Mod paste:1E-3 =", "错误！"},
-    // Pasted junk reads as 0 in every operator.
-    Case{"paste:abc + 2 =", "2"}, Case{"2 * paste:1,000 =", "2000"}, Case{"paste:x Mod 2 =", "0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Operators, KeySequence,
+    ::testing::Values(
+        Case{"7 + 8 =", "15", ""}, Case{"2 + 3 * 4 =", "20"}, Case{"5 + =", "5"}, Case{"1 / 3 =", "0.333333333333333"},
+        Case{"2 / 3 =", "0.666666666666667"}, Case{"5 + = *", "5", "0*"}, Case{"5 + = * 3 =", "0"},
+        Case{"5 + *", "0", "5*"}, Case{"5 + * =", "0"}, Case{"5 / =", "错误！", "5/"}, Case{"5 / = 2 =", "2.5"},
+        Case{"5 / 0 = C 2 =", "2.5"}, Case{"5 / 0 +", "0", "5+"}, Case{"5 / 0 + 3 =", "3"}, Case{"5 / 0 + 3 = =", "11"},
+        Case{"7 Mod 3 =", "1"}, Case{"7 sign Mod 3 =", "-1"}, Case{"7 . 5 Mod 2 =", "1.5"}, Case{"7 Mod", "0", "7Mod"},
+        Case{"7 Mod 0 =", "错误！"}, Case{"2 Exp 3 =", "2000"}, Case{"2 x^y 1 0 =", "1024"}, Case{"2 x^y", "0", "2^"},
+        Case{"2 7 y-root 3 =", "3"}, Case{"8 y-root", "0", "8√"}, Case{"8 y-root 0 =", "错误！"},
+        Case{"8 sign x^y 0 . 5 =", "错误！"}, Case{"8 sign x^y . 5 =", "-32768"}, Case{"0 x^y 1 sign =", "错误！"},
+        Case{"F-E + 1 2 . 5 *", "12.5", "1.25E+001 *"}, Case{"F-E + 1 2 . 5 =", "1.25E+001"},
+        Case{"paste:1E4000 * paste:1E4000 =", "错误！"}, Case{"paste:1E4000 * 1 paste:1E4000 +", "0", "1E4000+"},
+        Case{"paste:1E4000 * paste:1E4000 +", "1E4000", "1E4000+"},
+        // A Mod quotient outside the signed 64-bit range is a fault, not UB.
+        Case{"paste:1E30 Mod 3 =", "错误！"}, Case{"paste:-1E30 Mod paste:1E-3 =", "错误！"},
+        // Pasted junk reads as 0 in every operator.
+        Case{"paste:abc + 2 =", "2"}, Case{"2 * paste:1,000 =", "2000"}, Case{"paste:x Mod 2 =", "0"}));
 
-INSTANTIATE_TEST_SUITE_P(PercentRootMemory, KeySequence, ::testing::Values(
-    Case{"2 0 0 + 1 0 %", "20"}, Case{"2 0 0 + 1 0 % =", "220"}, Case{"2 0 0 * 1 0 % =", "4000"},
-    Case{"5 0 %", "0"}, Case{"4 1/x", "0.25"}, Case{"3 1/x", "0.333333333333333"}, Case{"1/x", "0"},
-    Case{"1 6 sqrt", "4"}, Case{"2 sqrt", "1.4142135623731"}, Case{"sqrt", "0"}, Case{"4 sign sqrt", "-4"},
-    Case{"MC MS", "0", std::nullopt, ""}, Case{". 0 MS", "0.0", std::nullopt, "M"},
-    Case{"5 M+ MR", "0", std::nullopt, ""}, Case{"5 MS 3 M+ MR", "8", std::nullopt, "M"},
-    Case{"5 MS 5 M- 3 M+ MR", "0", std::nullopt, "M"}, Case{"5 MS MC", "5", std::nullopt, ""},
-    Case{"3 MS C 5 + MR =", "8"}, Case{"3 MS 4 MR 2", "2"}));
+INSTANTIATE_TEST_SUITE_P(
+    PercentRootMemory, KeySequence,
+    ::testing::Values(Case{"2 0 0 + 1 0 %", "20"}, Case{"2 0 0 + 1 0 % =", "220"}, Case{"2 0 0 * 1 0 % =", "4000"},
+                      Case{"5 0 %", "0"}, Case{"4 1/x", "0.25"}, Case{"3 1/x", "0.333333333333333"}, Case{"1/x", "0"},
+                      Case{"1 6 sqrt", "4"}, Case{"2 sqrt", "1.4142135623731"}, Case{"sqrt", "0"},
+                      Case{"4 sign sqrt", "-4"}, Case{"MC MS", "0", std::nullopt, ""},
+                      Case{". 0 MS", "0.0", std::nullopt, "M"}, Case{"5 M+ MR", "0", std::nullopt, ""},
+                      Case{"5 MS 3 M+ MR", "8", std::nullopt, "M"}, Case{"5 MS 5 M- 3 M+ MR", "0", std::nullopt, "M"},
+                      Case{"5 MS MC", "5", std::nullopt, ""}, Case{"3 MS C 5 + MR =", "8"}, Case{"3 MS 4 MR 2", "2"}));
 
-INSTANTIATE_TEST_SUITE_P(Keyboard, KeySequence, ::testing::Values(
-    Case{"vk:97 vk:107 vk:50 vk:13", "3"}, Case{"vk:49 vk:187 vk:50 vk:187", "0", "3+"},
-    Case{"vk:56", "8"}, Case{"vk:104 vk:57 vk:105", "899"}, Case{"vk:54 vk:106 vk:55 vk:13", "42"},
-    Case{"vk:57 vk:109 vk:52 vk:189", "0", "5-"}, Case{"vk:56 vk:111 vk:50 vk:191", "0", "4/"},
-    Case{"vk:49 vk:190 vk:53 vk:110", "1.5"}, Case{"vk:49 vk:50 vk:8", "1"},
-    Case{"5 + 3 vk:113", "0", "5+"}, Case{"5 + 3 vk:112", "0", ""},
-    Case{"5 vk:65 vk:27 vk:46 vk:106", "0", "5*"}));
+INSTANTIATE_TEST_SUITE_P(Keyboard, KeySequence,
+                         ::testing::Values(Case{"vk:97 vk:107 vk:50 vk:13", "3"},
+                                           Case{"vk:49 vk:187 vk:50 vk:187", "0", "3+"}, Case{"vk:56", "8"},
+                                           Case{"vk:104 vk:57 vk:105", "899"}, Case{"vk:54 vk:106 vk:55 vk:13", "42"},
+                                           Case{"vk:57 vk:109 vk:52 vk:189", "0", "5-"},
+                                           Case{"vk:56 vk:111 vk:50 vk:191", "0", "4/"},
+                                           Case{"vk:49 vk:190 vk:53 vk:110", "1.5"}, Case{"vk:49 vk:50 vk:8", "1"},
+                                           Case{"5 + 3 vk:113", "0", "5+"}, Case{"5 + 3 vk:112", "0", ""},
+                                           Case{"5 vk:65 vk:27 vk:46 vk:106", "0", "5*"}));
 
-INSTANTIATE_TEST_SUITE_P(Trigonometry, KeySequence, ::testing::Values(
-    Case{"3 0 sin", "0.5"}, Case{"4 5 tan", "1"}, Case{"rad 1 sin", "0.841470984807897"},
-    Case{"rad 1 cos", "0.54030230586814"}, Case{"rad . 5 asin", "0.523598775598299"},
-    Case{"rad 2 asin", "错误！"}, Case{"grad 1 0 0 sin", "1"}, Case{"grad 1 0 sinh", "4051.54190208279"},
-    Case{"grad 1 0 cosh", "4051.54202549259"}, Case{"1 sinh", "1.1752011936438"},
-    Case{"rad 1 sinh", "1.1752011936438"}, Case{"1 cosh", "1.54308063481524"},
-    Case{"1 tanh", "0.761594155955765"}, Case{". 5 asin", "0.00872675702578704"},
-    Case{"1 atan", "0.0174515206514658"}, Case{"6 0 asin", "错误！"}, Case{"3 0 rad", "30"},
-    Case{"2 * 3 0 sin =", "1"}, Case{"5 / 0 = sin", "0"}, Case{"5 / 0 = cos", "1"},
-    Case{"5 / 0 = acos", "1.5707963267949"}, Case{"5 / 0 = cosh", "1"},
-    Case{"1 2 0 0 0 sinh", "错误！"}, Case{"1 2 0 0 0 tanh", "错误！"}, Case{"1 1 3 5 6 sinh", "3.52457289999283E4931"},
-    Case{"rad 1 acos", "0"}, Case{"grad 1 0 0 cos", "-2.50827880633417E-20"}));
+INSTANTIATE_TEST_SUITE_P(
+    Trigonometry, KeySequence,
+    ::testing::Values(Case{"3 0 sin", "0.5"}, Case{"4 5 tan", "1"}, Case{"rad 1 sin", "0.841470984807897"},
+                      Case{"rad 1 cos", "0.54030230586814"}, Case{"rad . 5 asin", "0.523598775598299"},
+                      Case{"rad 2 asin", "错误！"}, Case{"grad 1 0 0 sin", "1"},
+                      Case{"grad 1 0 sinh", "4051.54190208279"}, Case{"grad 1 0 cosh", "4051.54202549259"},
+                      Case{"1 sinh", "1.1752011936438"}, Case{"rad 1 sinh", "1.1752011936438"},
+                      Case{"1 cosh", "1.54308063481524"}, Case{"1 tanh", "0.761594155955765"},
+                      Case{". 5 asin", "0.00872675702578704"}, Case{"1 atan", "0.0174515206514658"},
+                      Case{"6 0 asin", "错误！"}, Case{"3 0 rad", "30"}, Case{"2 * 3 0 sin =", "1"},
+                      Case{"5 / 0 = sin", "0"}, Case{"5 / 0 = cos", "1"}, Case{"5 / 0 = acos", "1.5707963267949"},
+                      Case{"5 / 0 = cosh", "1"}, Case{"1 2 0 0 0 sinh", "错误！"}, Case{"1 2 0 0 0 tanh", "错误！"},
+                      Case{"1 1 3 5 6 sinh", "3.52457289999283E4931"}, Case{"rad 1 acos", "0"},
+                      Case{"grad 1 0 0 cos", "-2.50827880633417E-20"}));
 
-INSTANTIATE_TEST_SUITE_P(Functions, KeySequence, ::testing::Values(
-    Case{"2 . 7 sign Int", "-2"}, Case{"3 . 9 9 Int", "3"}, Case{"1 ln", "0"}, Case{"1 0 ln", "2.30258509299405"},
-    Case{"0 ln", "0"}, Case{"1 sign ln", "-1"}, Case{"1 0 0 0 Log", "3"}, Case{"2 Log", "0.301029995663981"},
-    Case{"5 n!", "120"}, Case{"0 n!", "1"}, Case{"3 sign n!", "1"}, Case{"2 . 5 n!", "6"}, Case{"4 . 4 n!", "24"},
-    Case{"1 2 n!", "479001600"}, Case{"1 3 n!", "6227020800"}, Case{"1 7 5 4 n!", "1.97926189010501E4930"},
-    Case{"pi", "3.14159265358979"}, Case{"1 . 5 x^2", "2.25"}, Case{"3 sign x^2", "9"},
-    Case{"1 2 3 4 5 6 7 8 9 x^2", "1.52415787501905E16"}, Case{"2 sign x^3", "-8"},
-    Case{"2 10^x", "100"}, Case{". 5 10^x", "3.16227766016838"}, Case{"2 sign 10^x", "0.01"},
-    Case{"1 5 10^x", "1E15"}, Case{"4 0 0 10^x", "INF"}, Case{"5 / 0 = 10^x", "错误！"},
-    Case{"5 / 0 = x^2", "错误！"}, Case{"paste: x^2", "错误！"},
-    // Display text runs inside the script statement: an endless loop is cut off.
-    Case{"paste:1);while(1){}// x^2", "错误！"}, Case{"paste:1);for(;;){}// 10^x", "错误！"},
-    Case{"2 7 cbrt", "3"}, Case{"2 cbrt", "1.25992104989487"}, Case{"cbrt", "0"}, Case{"8 sign cbrt", "-8"},
-    Case{"3 Exp 4 =", "30000"}, Case{"1 2 3 4 5 F-E", "0", "1.2345E+004 "},
-    Case{"1 2 3 4 5 F-E F-E", "12345", ""}, Case{"4 0 0 10^x + 1 =", "1"}));
+INSTANTIATE_TEST_SUITE_P(
+    Functions, KeySequence,
+    ::testing::Values(Case{"2 . 7 sign Int", "-2"}, Case{"3 . 9 9 Int", "3"}, Case{"1 ln", "0"},
+                      Case{"1 0 ln", "2.30258509299405"}, Case{"0 ln", "0"}, Case{"1 sign ln", "-1"},
+                      Case{"1 0 0 0 Log", "3"}, Case{"2 Log", "0.301029995663981"}, Case{"5 n!", "120"},
+                      Case{"0 n!", "1"}, Case{"3 sign n!", "1"}, Case{"2 . 5 n!", "6"}, Case{"4 . 4 n!", "24"},
+                      Case{"1 2 n!", "479001600"}, Case{"1 3 n!", "6227020800"},
+                      Case{"1 7 5 4 n!", "1.97926189010501E4930"}, Case{"pi", "3.14159265358979"},
+                      Case{"1 . 5 x^2", "2.25"}, Case{"3 sign x^2", "9"},
+                      Case{"1 2 3 4 5 6 7 8 9 x^2", "1.52415787501905E16"}, Case{"2 sign x^3", "-8"},
+                      Case{"2 10^x", "100"}, Case{". 5 10^x", "3.16227766016838"}, Case{"2 sign 10^x", "0.01"},
+                      Case{"1 5 10^x", "1E15"}, Case{"4 0 0 10^x", "INF"}, Case{"5 / 0 = 10^x", "错误！"},
+                      Case{"5 / 0 = x^2", "错误！"}, Case{"paste: x^2", "错误！"},
+                      // Display text runs inside the script statement: an endless loop is cut off.
+                      Case{"paste:1);while(1){}// x^2", "错误！"}, Case{"paste:1);for(;;){}// 10^x", "错误！"},
+                      Case{"2 7 cbrt", "3"}, Case{"2 cbrt", "1.25992104989487"}, Case{"cbrt", "0"},
+                      Case{"8 sign cbrt", "-8"}, Case{"3 Exp 4 =", "30000"}, Case{"1 2 3 4 5 F-E", "0", "1.2345E+004 "},
+                      Case{"1 2 3 4 5 F-E F-E", "12345", ""}, Case{"4 0 0 10^x + 1 =", "1"}));
 
 // Cues and message boxes asked for by whole sequences.
 struct CueCase {
@@ -151,7 +161,10 @@ struct CueCase {
     std::vector<std::string> messages = {};
 };
 
-std::ostream &operator<<(std::ostream &os, const CueCase &c) { return os << "[" << c.keys << "]"; }
+std::ostream &operator<<(std::ostream &os, const CueCase &c)
+{
+    return os << "[" << c.keys << "]";
+}
 
 class KeyCues : public ::testing::TestWithParam<CueCase> {};
 
@@ -166,38 +179,41 @@ TEST_P(KeyCues, AskForExactlyTheseCuesAndMessages)
     EXPECT_EQ(texts, GetParam().messages);
 }
 
-INSTANTIATE_TEST_SUITE_P(All, KeyCues, ::testing::Values(
-    CueCase{"7 + 8 =", {"7", "加", "8", "等于", "1", "拾", "5"}},
-    CueCase{"5 sign . 5 sign = ", {"5", "负", "10", "5", "正", "等于", "5", "10", "5"}},
-    CueCase{"sign", {}},
-    CueCase{"back C CE .", {"退位", "归零", "清除", "10"}},
-    CueCase{"1 - 2 * 3 / 4 Mod 5 Exp x^y y-root", {"1", "减", "2", "乘", "3", "除", "4", "取余", "5", "", "N次方", "开N次方"}},
-    CueCase{"5 / =", {"5", "除", "等于"}},
-    CueCase{"2 / 5 sign =", {"2", "除", "5", "负", "等于", "负", "10", "4"}},
-    CueCase{". 5 sign =", {"10", "5", "负", "等于", "负", "10", "5"}},
-    CueCase{"1 0 0 2 0 0 3 0 0 =", {"1", "0", "0", "2", "0", "0", "3", "0", "0", "等于",
-                                     "1", "亿", "0", "2", "拾", "万", "0", "3", "佰"}},
-    CueCase{"F-E + 1 2 . 5 =", {"", "加", "1", "2", "10", "5", "等于", "1", "10", "2", "5", "E", "+", "0", "0", "1"}},
-    CueCase{"F-E F-E", {""}},
-    CueCase{"% 1/x sqrt MC MR MS M+ M-", {"百分号", "导数", "开方", "MC", "MR", "MS", "M+", "M-"}},
-    CueCase{"sin cos tan sinh cosh tanh asin acos atan", {"sin", "cos", "tan", "", "", "", "asin", "acos", "atan"}},
-    CueCase{"deg rad rad grad deg", {"弧度制", "梯度制", "角度制"}},
-    CueCase{"Int ln Log n! pi x^2 x^3 10^x cbrt", {"取整", "对数", "log", "累乘", "派", "平方", "立方", "10N次方", "开立方"}},
-    CueCase{"4 sign sqrt", {"4", "负", "开方"}, {"Tallyvox|Invalid floating point operation"}},
-    CueCase{"8 sign cbrt", {"8", "负", "开立方"}, {"Tallyvox|Invalid floating point operation"}},
-    CueCase{"1 7 5 5 n!", {"1", "7", "5", "5", "累乘"}, {"Tallyvox|Floating point overflow"}},
-    CueCase{"paste:1E18 n!", {"累乘"}, {"Tallyvox|Floating point overflow"}},
-    CueCase{"5 / 0 = n!", {"5", "除", "0", "等于", "累乘"}, {"Tallyvox|'错误！' is not a valid floating point value"}},
-    CueCase{"paste:1,5 n!", {"累乘"}, {"Tallyvox|'1,5' is not a valid floating point value"}},
-    CueCase{"paste:1E-4940 1/x", {"导数"}, {"Tallyvox|Floating point overflow"}},
-    CueCase{"expr:1+2", {"等于", "3"}},
-    CueCase{"expr:-2.25", {"等于", "负", "2", "10", "2", "5"}},
-    CueCase{"expr:Abs(-4) expr:1/3", {"等于", "4", "等于", "0", "10", "3", "3", "3", "3", "3", "3", "3", "3", "3",
-                                      "3", "3", "3", "3", "3", "3"}},
-    CueCase{"expr:1/0", {"等于", "0"}, {"提示|表达式错误，无法运算！"}},
-    CueCase{"expr:while(1){}", {"等于", "0"}, {"提示|表达式错误，无法运算！"}},
-    CueCase{"paste:123456789012345678901234 =", {"等于", "1", "10", "2", "3", "4", "5", "6", "7", "8", "9",
-                                                 "0", "1", "2", "3", "4", "6", "E", "2", "3"}}));
+INSTANTIATE_TEST_SUITE_P(
+    All, KeyCues,
+    ::testing::Values(
+        CueCase{"7 + 8 =", {"7", "加", "8", "等于", "1", "拾", "5"}},
+        CueCase{"5 sign . 5 sign = ", {"5", "负", "10", "5", "正", "等于", "5", "10", "5"}}, CueCase{"sign", {}},
+        CueCase{"back C CE .", {"退位", "归零", "清除", "10"}},
+        CueCase{"1 - 2 * 3 / 4 Mod 5 Exp x^y y-root",
+                {"1", "减", "2", "乘", "3", "除", "4", "取余", "5", "", "N次方", "开N次方"}},
+        CueCase{"5 / =", {"5", "除", "等于"}}, CueCase{"2 / 5 sign =", {"2", "除", "5", "负", "等于", "负", "10", "4"}},
+        CueCase{". 5 sign =", {"10", "5", "负", "等于", "负", "10", "5"}},
+        CueCase{"1 0 0 2 0 0 3 0 0 =",
+                {"1", "0", "0", "2", "0", "0", "3", "0", "0", "等于", "1", "亿", "0", "2", "拾", "万", "0", "3", "佰"}},
+        CueCase{"F-E + 1 2 . 5 =",
+                {"", "加", "1", "2", "10", "5", "等于", "1", "10", "2", "5", "E", "+", "0", "0", "1"}},
+        CueCase{"F-E F-E", {""}},
+        CueCase{"% 1/x sqrt MC MR MS M+ M-", {"百分号", "导数", "开方", "MC", "MR", "MS", "M+", "M-"}},
+        CueCase{"sin cos tan sinh cosh tanh asin acos atan", {"sin", "cos", "tan", "", "", "", "asin", "acos", "atan"}},
+        CueCase{"deg rad rad grad deg", {"弧度制", "梯度制", "角度制"}},
+        CueCase{"Int ln Log n! pi x^2 x^3 10^x cbrt",
+                {"取整", "对数", "log", "累乘", "派", "平方", "立方", "10N次方", "开立方"}},
+        CueCase{"4 sign sqrt", {"4", "负", "开方"}, {"Tallyvox|Invalid floating point operation"}},
+        CueCase{"8 sign cbrt", {"8", "负", "开立方"}, {"Tallyvox|Invalid floating point operation"}},
+        CueCase{"1 7 5 5 n!", {"1", "7", "5", "5", "累乘"}, {"Tallyvox|Floating point overflow"}},
+        CueCase{"paste:1E18 n!", {"累乘"}, {"Tallyvox|Floating point overflow"}},
+        CueCase{
+            "5 / 0 = n!", {"5", "除", "0", "等于", "累乘"}, {"Tallyvox|'错误！' is not a valid floating point value"}},
+        CueCase{"paste:1,5 n!", {"累乘"}, {"Tallyvox|'1,5' is not a valid floating point value"}},
+        CueCase{"paste:1E-4940 1/x", {"导数"}, {"Tallyvox|Floating point overflow"}},
+        CueCase{"expr:1+2", {"等于", "3"}}, CueCase{"expr:-2.25", {"等于", "负", "2", "10", "2", "5"}},
+        CueCase{"expr:Abs(-4) expr:1/3", {"等于", "4", "等于", "0", "10", "3", "3", "3", "3", "3",
+                                          "3",    "3", "3",    "3", "3",  "3", "3", "3", "3", "3"}},
+        CueCase{"expr:1/0", {"等于", "0"}, {"提示|表达式错误，无法运算！"}},
+        CueCase{"expr:while(1){}", {"等于", "0"}, {"提示|表达式错误，无法运算！"}},
+        CueCase{"paste:123456789012345678901234 =", {"等于", "1", "10", "2", "3", "4", "5", "6", "7", "8",
+                                                     "9",    "0", "1",  "2", "3", "4", "6", "E", "2", "3"}}));
 
 TEST(KeySequenceExpression, KeepsItsTextsAndLeavesTheCalculatorAlone)
 {

@@ -1,9 +1,9 @@
 // The expression calculator's logic: prelude, statement, function menu and
 // its insertion rule, and calculations with the cues they read.
 #include "expression/ExpressionCalculator.h"
-#include "tests/support/RecordingHost.h"
 #include "numbers/NumberText.h"
 #include "numbers/Utf8.h"
+#include "tests/support/RecordingHost.h"
 
 #include <gtest/gtest.h>
 
@@ -57,10 +57,14 @@ TEST(ExpressionPrelude, IsTheFixedText)
     const auto lines = Lines(prelude);
     ASSERT_EQ(lines.size(), 27u);
     const std::pair<const char *, const char *> functions[] = {
-        {"SIN", "return (Math.sin(A * Math.PI / 180));"},   {"COS", "return (Math.cos(A * Math.PI / 180));"},
-        {"TAN", "return (Math.tan(A * Math.PI / 180));"},   {"ABS", "return (Math.abs(A));"},
-        {"ASIN", "return (Math.asin(A * Math.PI / 180));"}, {"ACOS", "return (Math.acos(A * Math.PI / 180));"},
-        {"ATAN", "return (Math.atan(A * Math.PI / 180));"}, {"INT", "return (parseInt(A));"},
+        {"SIN", "return (Math.sin(A * Math.PI / 180));"},
+        {"COS", "return (Math.cos(A * Math.PI / 180));"},
+        {"TAN", "return (Math.tan(A * Math.PI / 180));"},
+        {"ABS", "return (Math.abs(A));"},
+        {"ASIN", "return (Math.asin(A * Math.PI / 180));"},
+        {"ACOS", "return (Math.acos(A * Math.PI / 180));"},
+        {"ATAN", "return (Math.atan(A * Math.PI / 180));"},
+        {"INT", "return (parseInt(A));"},
         {"SQRT", "return (Math.sqrt(A));"},
     };
     for (std::size_t i = 0; i < 9; ++i) {
@@ -179,9 +183,15 @@ TEST(CalculateExpression, ResultsAndTheirCues)
         {"abs(-4)", "4", {"等于", "4"}, false},
         {"Abs(-4)", "4", {"等于", "4"}, false},
         {"1/3", "0.333333333333333", oneThird, false},
-        {"Sqrt(2)", "1.4142135623731", {"等于", "1", "10", "4", "1", "4", "2", "1", "3", "5", "6", "2", "3", "7", "3", "1"}, false},
+        {"Sqrt(2)",
+         "1.4142135623731",
+         {"等于", "1", "10", "4", "1", "4", "2", "1", "3", "5", "6", "2", "3", "7", "3", "1"},
+         false},
         {"int(-7.9)", "-7", {"等于", "负", "7"}, false},
-        {"12345678.9", "12345678.9", {"等于", "1", "仟", "2", "佰", "3", "拾", "4", "万", "5", "仟", "6", "佰", "7", "拾", "8", "10", "9"}, false},
+        {"12345678.9",
+         "12345678.9",
+         {"等于", "1", "仟", "2", "佰", "3", "拾", "4", "万", "5", "仟", "6", "佰", "7", "拾", "8", "10", "9"},
+         false},
         {"cos(60)*100", "50", {"等于", "5", "拾"}, false},
         // Failures: the message, then "0".
         {"pi", "", {"等于", "0"}, true},
@@ -219,9 +229,10 @@ public:
     UpperCaseOnlyScript()
     {
         const std::string f = "(!1+[])", t = "(!0+[])", u = "([][[]]+[])", o = "([]+{})", sin = "(SIN+[])";
-        picks_ = {{'c', At(o, 5)}, {'o', At(o, 1)}, {'n', At(u, 1)}, {'s', At(f, 3)}, {'t', At(t, 0)},
-                  {'r', At(t, 1)}, {'u', At(u, 0)}, {'i', At(u, 5)}, {'l', At(f, 2)}, {'e', At(t, 3)},
-                  {'(', At(sin, 12)}, {')', At(sin, 13)}, {'{', At(sin, 15)}, {'}', At(sin, 31)}, {' ', At(sin, 8)}, {'1', "1"}};
+        picks_ = {{'c', At(o, 5)},    {'o', At(o, 1)},    {'n', At(u, 1)},    {'s', At(f, 3)},
+                  {'t', At(t, 0)},    {'r', At(t, 1)},    {'u', At(u, 0)},    {'i', At(u, 5)},
+                  {'l', At(f, 2)},    {'e', At(t, 3)},    {'(', At(sin, 12)}, {')', At(sin, 13)},
+                  {'{', At(sin, 15)}, {'}', At(sin, 31)}, {' ', At(sin, 8)},  {'1', "1"}};
         const std::string string = "(([]+[])[" + Text("constructor") + "]+[])"; // "function String() {...}"
         picks_['S'] = At(string, 9);
         picks_['g'] = At(string, 14);

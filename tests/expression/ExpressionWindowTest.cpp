@@ -172,10 +172,7 @@ private slots:
         }
     }
 
-    void showingFocusesTheExpression()
-    {
-        QCOMPARE(window_->focusWidget(), Input());
-    }
+    void showingFocusesTheExpression() { QCOMPARE(window_->focusWidget(), Input()); }
 
     void typedExpressionIsCalculatedAndRead()
     {

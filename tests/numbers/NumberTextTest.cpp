@@ -51,8 +51,8 @@ TEST(GeneralNumberText, Table)
         {-0.001L, "-0.001"},
         {1e100L, "1E100"},
         {LDBL_MAX, "1.18973149535723E4932"},
-        {LDBL_MIN, "3.36210314311209E-4932"},       // smallest normal still has digits
-        {LDBL_MIN / 2, "0"},                         // denormals have none
+        {LDBL_MIN, "3.36210314311209E-4932"}, // smallest normal still has digits
+        {LDBL_MIN / 2, "0"},                  // denormals have none
         {-LDBL_TRUE_MIN, "0"},
     };
     for (const auto &c : cases)
@@ -95,8 +95,7 @@ TEST(ExponentNumberText, Table)
         {9.95L, 2, "1.0E+001"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(ExponentNumberText(c.value, c.n), c.text)
-            << "value " << static_cast<double>(c.value) << " n " << c.n;
+        EXPECT_EQ(ExponentNumberText(c.value, c.n), c.text) << "value " << static_cast<double>(c.value) << " n " << c.n;
 }
 
 // The 18-digit expansion is rounded first and digit p then half up; a value
@@ -182,8 +181,8 @@ TEST(ExponentNumberText, EighteenDigitsAtBoundaries)
         std::snprintf(tail, sizeof tail, "E%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
         return s.substr(0, e) + tail;
     };
-    std::vector<Extended> values = {LDBL_MAX, std::nextafter(LDBL_MAX, 0.0L), LDBL_MIN,
-                                    std::nextafter(LDBL_MIN, 1.0L), -LDBL_MIN};
+    std::vector<Extended> values = {LDBL_MAX, std::nextafter(LDBL_MAX, 0.0L), LDBL_MIN, std::nextafter(LDBL_MIN, 1.0L),
+                                    -LDBL_MIN};
     for (int k = -4931; k <= 4932; k += 3) {
         const Extended p = std::strtold(("1e" + std::to_string(k)).c_str(), nullptr);
         values.push_back(p);
@@ -223,7 +222,7 @@ TEST(RaisePower, Values)
         {-1, -2147483647, -1},
         {3, 40, 12157665459056928801.0L}, // exact in 64 bits, lost in a double
         {2, 16383, std::ldexp(static_cast<Extended>(1), 16383)},
-        {0.5L, 16445, LDBL_TRUE_MIN},     // underflow is silent
+        {0.5L, 16445, LDBL_TRUE_MIN}, // underflow is silent
         {0.5L, 20000, 0},
         {4, 0.5L, 2},
     };
@@ -253,9 +252,9 @@ TEST(RaisePower, Faults)
         {-1, 2147483648.0L, FaultKind::InvalidOperation}, // beyond the whole-number path
         {2, 16384, FaultKind::Overflow},
         {10, 5000, FaultKind::Overflow},
-        {1e3000L, 3, FaultKind::Overflow},         // the intermediate square already overflows
-        {0.5L, -16384, FaultKind::Overflow},       // 1 / a denormal
-        {2, -16384, FaultKind::Overflow},          // 2^16384 before the reciprocal
+        {1e3000L, 3, FaultKind::Overflow},   // the intermediate square already overflows
+        {0.5L, -16384, FaultKind::Overflow}, // 1 / a denormal
+        {2, -16384, FaultKind::Overflow},    // 2^16384 before the reciprocal
         {10, 1e10L, FaultKind::Overflow},
         {10, 5000.5L, FaultKind::Overflow},
     };
@@ -336,7 +335,9 @@ TEST(TryParseNumber, Table)
         {"1e99999999999999999999", false, 0},
         {"00012", true, 12},
         {" \t\n 42 \r", true, 42},
-        {"\x01" "3\x1f", true, 3},
+        {"\x01"
+         "3\x1f",
+         true, 3},
         {"", false, 0},
         {"   ", false, 0},
         {".", false, 0},
@@ -380,7 +381,10 @@ TEST(TryParseNumber, CommasAndEmbeddedZero)
     EXPECT_EQ(v, 12);
     EXPECT_FALSE(TryParseNumber(",", true, &v));
     EXPECT_FALSE(TryParseNumber("1,234", false, &v));
-    EXPECT_FALSE(TryParseNumber(std::string_view("1\0" "2", 3), true, &v));
+    EXPECT_FALSE(TryParseNumber(std::string_view("1\0"
+                                                 "2",
+                                                 3),
+                                true, &v));
     EXPECT_TRUE(TryParseNumber(std::string_view("12\0", 3), true, &v)); // NUL is a blank
     EXPECT_EQ(v, 12);
 }

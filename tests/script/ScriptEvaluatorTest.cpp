@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -167,13 +167,13 @@ TEST_F(EvalScriptTest, ValuesBecomeTheirTexts)
 TEST_F(EvalScriptTest, FailuresGiveEmptyText)
 {
     const ValueCase cases[] = {
-        {"x = 1", "str", ""},                              // undefined name
-        {"str = Math.pow(错误！,2)", "str", ""},           // syntax error
-        {"str = Math.pow(,2)", "str", ""},                 // syntax error
-        {"str = undefinedFunction(1)", "str", ""},         // run-time error
-        {"throw 5", "str", ""},                            // looks like a plain 5
-        {"str = 5; throw 5", "str", ""},                   // thrown after the value was set
-        {"str = new Error('x')", "str", ""},               // an error object as the value
+        {"x = 1", "str", ""},                      // undefined name
+        {"str = Math.pow(错误！,2)", "str", ""},   // syntax error
+        {"str = Math.pow(,2)", "str", ""},         // syntax error
+        {"str = undefinedFunction(1)", "str", ""}, // run-time error
+        {"throw 5", "str", ""},                    // looks like a plain 5
+        {"str = 5; throw 5", "str", ""},           // thrown after the value was set
+        {"str = new Error('x')", "str", ""},       // an error object as the value
         {"str = {toString: function () { throw 1; }}", "str", ""},
         {"str = Symbol()", "str", ""},
         {"str = 'x'.repeat(2 * 1024 * 1024)", "str", ""}, // more text than any display holds

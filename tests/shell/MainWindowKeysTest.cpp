@@ -1,16 +1,15 @@
 // Real clicks on the window's keys and real key events on its display, with
 // the cues they speak; and keys pressed while a result is being read out.
 #include "ShellTestSupport.h"
-
 #include "scientific/ScientificKeys.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QKeyEvent>
-#include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QToolButton>
 
 using namespace shelltest;
 using tallyvox::TFrmMain;
@@ -65,25 +64,70 @@ private Q_SLOTS:
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("cues");
-        QTest::newRow("7 + 8 = reads 15") << "btnNum7 btnAdd btnNum8 btnEqual" << "15" << ""
-                                         << "7 加 8 等于 1 拾 5";
-        QTest::newRow("6 x 7 =") << "btnNum6 btnMul btnNum7 btnEqual" << "42" << "" << "6 乘 7 等于 4 拾 2";
-        QTest::newRow("pending label") << "btnNum1 btnNum2 btnAdd" << "0" << "12+" << "1 2 加";
-        QTest::newRow("C clears the display only") << "btnNum5 btnAdd btnNum3 btnC" << "0" << "5+"
+        QTest::newRow("7 + 8 = reads 15") << "btnNum7 btnAdd btnNum8 btnEqual"
+                                          << "15"
+                                          << ""
+                                          << "7 加 8 等于 1 拾 5";
+        QTest::newRow("6 x 7 =") << "btnNum6 btnMul btnNum7 btnEqual"
+                                 << "42"
+                                 << ""
+                                 << "6 乘 7 等于 4 拾 2";
+        QTest::newRow("pending label") << "btnNum1 btnNum2 btnAdd"
+                                       << "0"
+                                       << "12+"
+                                       << "1 2 加";
+        QTest::newRow("C clears the display only") << "btnNum5 btnAdd btnNum3 btnC"
+                                                   << "0"
+                                                   << "5+"
                                                    << "5 加 3 归零";
-        QTest::newRow("CE clears the calculation") << "btnNum5 btnAdd btnCE btnNum3 btnEqual" << "3" << ""
+        QTest::newRow("CE clears the calculation") << "btnNum5 btnAdd btnCE btnNum3 btnEqual"
+                                                   << "3"
+                                                   << ""
                                                    << "5 加 清除 3 等于 3";
-        QTest::newRow("backspace") << "btnNum1 btnNum2 btnBack" << "1" << "" << "1 2 退位";
-        QTest::newRow("sign") << "btnNum5 btnSingle" << "-5" << "" << "5 负";
-        QTest::newRow("sign of 0 is silent") << "btnSingle" << "0" << "" << "";
-        QTest::newRow("point") << "btnNum1 SpbDian btnNum5" << "1.5" << "" << "1 10 5";
-        QTest::newRow("divide") << "btnNum9 btnDiv btnNum3 btnEqual" << "3" << "" << "9 除 3 等于 3";
-        QTest::newRow("subtract") << "btnNum3 btnSub btnNum5 btnEqual" << "-2" << "" << "3 减 5 等于 负 2";
-        QTest::newRow("square root") << "btnNum9 btnRoots" << "3" << "" << "9 开方";
-        QTest::newRow("sin 30 in degrees") << "btnNum3 btnNum0 SpbsIn" << "0.5" << "" << "3 0 sin";
-        QTest::newRow("sinh speaks the empty cue") << "btnNum0 SpbaSin" << "0" << "" << "0 ''";
-        QTest::newRow("square") << "btnNum4 SpbXPF" << "16" << "" << "4 平方";
-        QTest::newRow("Mod is an operator") << "btnNum7 SpbMod btnNum4 btnEqual" << "3" << "" << "7 取余 4 等于 3";
+        QTest::newRow("backspace") << "btnNum1 btnNum2 btnBack"
+                                   << "1"
+                                   << ""
+                                   << "1 2 退位";
+        QTest::newRow("sign") << "btnNum5 btnSingle"
+                              << "-5"
+                              << ""
+                              << "5 负";
+        QTest::newRow("sign of 0 is silent") << "btnSingle"
+                                             << "0"
+                                             << ""
+                                             << "";
+        QTest::newRow("point") << "btnNum1 SpbDian btnNum5"
+                               << "1.5"
+                               << ""
+                               << "1 10 5";
+        QTest::newRow("divide") << "btnNum9 btnDiv btnNum3 btnEqual"
+                                << "3"
+                                << ""
+                                << "9 除 3 等于 3";
+        QTest::newRow("subtract") << "btnNum3 btnSub btnNum5 btnEqual"
+                                  << "-2"
+                                  << ""
+                                  << "3 减 5 等于 负 2";
+        QTest::newRow("square root") << "btnNum9 btnRoots"
+                                     << "3"
+                                     << ""
+                                     << "9 开方";
+        QTest::newRow("sin 30 in degrees") << "btnNum3 btnNum0 SpbsIn"
+                                           << "0.5"
+                                           << ""
+                                           << "3 0 sin";
+        QTest::newRow("sinh speaks the empty cue") << "btnNum0 SpbaSin"
+                                                   << "0"
+                                                   << ""
+                                                   << "0 ''";
+        QTest::newRow("square") << "btnNum4 SpbXPF"
+                                << "16"
+                                << ""
+                                << "4 平方";
+        QTest::newRow("Mod is an operator") << "btnNum7 SpbMod btnNum4 btnEqual"
+                                            << "3"
+                                            << ""
+                                            << "7 取余 4 等于 3";
     }
 
     void clicks()
@@ -199,28 +243,53 @@ private Q_SLOTS:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("cues");
         const int pad = int(Qt::KeypadModifier), none = 0, shift = int(Qt::ShiftModifier);
-        QTest::newRow("pad 7 + 8 Enter") << QList<int>{Qt::Key_7, pad, Qt::Key_Plus, pad, Qt::Key_8, pad, Qt::Key_Enter, pad}
-                                         << "15" << "" << "7 加 8 等于 1 拾 5";
-        QTest::newRow("main row 9 and pad 9") << QList<int>{Qt::Key_9, none, Qt::Key_9, pad} << "99" << "" << "9 9";
-        QTest::newRow("Shift+8 enters 8") << QList<int>{Qt::Key_Asterisk, shift} << "8" << "" << "8";
-        QTest::newRow("pad * multiplies") << QList<int>{Qt::Key_6, none, Qt::Key_Asterisk, pad, Qt::Key_7, none, Qt::Key_Return, none}
-                                          << "42" << "" << "6 乘 7 等于 4 拾 2";
-        QTest::newRow("= adds") << QList<int>{Qt::Key_2, none, Qt::Key_Equal, none, Qt::Key_3, none} << "3" << "2+"
+        QTest::newRow("pad 7 + 8 Enter") << QList<int>{Qt::Key_7, pad, Qt::Key_Plus,  pad,
+                                                       Qt::Key_8, pad, Qt::Key_Enter, pad}
+                                         << "15"
+                                         << ""
+                                         << "7 加 8 等于 1 拾 5";
+        QTest::newRow("main row 9 and pad 9") << QList<int>{Qt::Key_9, none, Qt::Key_9, pad} << "99"
+                                              << ""
+                                              << "9 9";
+        QTest::newRow("Shift+8 enters 8") << QList<int>{Qt::Key_Asterisk, shift} << "8"
+                                          << ""
+                                          << "8";
+        QTest::newRow("pad * multiplies")
+            << QList<int>{Qt::Key_6, none, Qt::Key_Asterisk, pad, Qt::Key_7, none, Qt::Key_Return, none} << "42"
+            << ""
+            << "6 乘 7 等于 4 拾 2";
+        QTest::newRow("= adds") << QList<int>{Qt::Key_2, none, Qt::Key_Equal, none, Qt::Key_3, none} << "3"
+                                << "2+"
                                 << "2 加 3";
-        QTest::newRow("Shift+= adds") << QList<int>{Qt::Key_2, none, Qt::Key_Plus, shift} << "0" << "2+" << "2 加";
-        QTest::newRow("- and pad - subtract") << QList<int>{Qt::Key_9, none, Qt::Key_Minus, none, Qt::Key_Minus, pad}
-                                              << "0" << "9-" << "9 减 减";
-        QTest::newRow("/ divides") << QList<int>{Qt::Key_8, none, Qt::Key_Slash, none} << "0" << "8/" << "8 除";
-        QTest::newRow("points") << QList<int>{Qt::Key_1, none, Qt::Key_Period, none, Qt::Key_5, none, Qt::Key_Period, pad}
-                                << "1.5" << "" << "1 10 5 10";
-        QTest::newRow("Backspace") << QList<int>{Qt::Key_1, none, Qt::Key_2, none, Qt::Key_Backspace, none} << "1" << ""
+        QTest::newRow("Shift+= adds") << QList<int>{Qt::Key_2, none, Qt::Key_Plus, shift} << "0"
+                                      << "2+"
+                                      << "2 加";
+        QTest::newRow("- and pad - subtract")
+            << QList<int>{Qt::Key_9, none, Qt::Key_Minus, none, Qt::Key_Minus, pad} << "0"
+            << "9-"
+            << "9 减 减";
+        QTest::newRow("/ divides") << QList<int>{Qt::Key_8, none, Qt::Key_Slash, none} << "0"
+                                   << "8/"
+                                   << "8 除";
+        QTest::newRow("points") << QList<int>{Qt::Key_1, none, Qt::Key_Period, none,
+                                              Qt::Key_5, none, Qt::Key_Period, pad}
+                                << "1.5"
+                                << ""
+                                << "1 10 5 10";
+        QTest::newRow("Backspace") << QList<int>{Qt::Key_1, none, Qt::Key_2, none, Qt::Key_Backspace, none} << "1"
+                                   << ""
                                    << "1 2 退位";
-        QTest::newRow("F1 clears all") << QList<int>{Qt::Key_5, none, Qt::Key_Plus, pad, Qt::Key_F1, none} << "0" << ""
+        QTest::newRow("F1 clears all") << QList<int>{Qt::Key_5, none, Qt::Key_Plus, pad, Qt::Key_F1, none} << "0"
+                                       << ""
                                        << "5 加 清除";
-        QTest::newRow("F2 clears the display") << QList<int>{Qt::Key_5, none, Qt::Key_Plus, pad, Qt::Key_3, none, Qt::Key_F2, none}
-                                               << "0" << "5+" << "5 加 3 归零";
-        QTest::newRow("unmapped keys do nothing") << QList<int>{Qt::Key_Escape, none, Qt::Key_Delete, none, Qt::Key_A, none}
-                                                  << "0" << "" << "";
+        QTest::newRow("F2 clears the display")
+            << QList<int>{Qt::Key_5, none, Qt::Key_Plus, pad, Qt::Key_3, none, Qt::Key_F2, none} << "0"
+            << "5+"
+            << "5 加 3 归零";
+        QTest::newRow("unmapped keys do nothing")
+            << QList<int>{Qt::Key_Escape, none, Qt::Key_Delete, none, Qt::Key_A, none} << "0"
+            << ""
+            << "";
     }
 
     void keyboard()

@@ -1,7 +1,6 @@
 // The main window's controls, views and menus, checked against the layout
 // the calculator is drawn to.
 #include "ShellTestSupport.h"
-
 #include "editex/EditEx.h"
 #include "scientific/ScientificKeys.h"
 
@@ -327,8 +326,8 @@ private Q_SLOTS:
             const char *parent;
             bool visible;
         } items[] = {
-            {"N4", "标准型", "N1", true}, {"N5", "加强型", "N1", true},  {"N6", "程序员", "N1", false},
-            {"N7", "统计信息", "N1", false}, {"N8", "复制", "N2", true}, {"N9", "粘贴", "N2", true},
+            {"N4", "标准型", "N1", true},    {"N5", "加强型", "N1", true}, {"N6", "程序员", "N1", false},
+            {"N7", "统计信息", "N1", false}, {"N8", "复制", "N2", true},   {"N9", "粘贴", "N2", true},
         };
         QMenuBar *bar = window_->menuBar();
         QCOMPARE(bar->objectName(), QStringLiteral("MainMenu1"));

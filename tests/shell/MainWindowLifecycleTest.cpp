@@ -1,15 +1,14 @@
 // Start-up, the update check, clipboard, tray and close of the main window.
 #include "ShellTestSupport.h"
-
 #include "shell/AdStrip.h"
-#include "voice/CueScramble.h"
 #include "shell/pagefetch/PageFetcher.h"
+#include "voice/CueScramble.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,8 +16,8 @@
 #include <QSystemTrayIcon>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QDialog>
 
 #include <stdexcept>
 
@@ -36,8 +35,8 @@ struct UpdateCall {
 auto EngineState(const TFrmMain &w)
 {
     const auto &e = w.Engine();
-    return std::make_tuple(e.Accumulator, int(e.PendingOperator), e.AwaitingOperand, e.StartNewNumber,
-                           e.ErrorShown, e.ExponentDisplay, e.MemoryValue, e.LabelText);
+    return std::make_tuple(e.Accumulator, int(e.PendingOperator), e.AwaitingOperand, e.StartNewNumber, e.ErrorShown,
+                           e.ExponentDisplay, e.MemoryValue, e.LabelText);
 }
 
 // A cue file: a silent 16-bit mono WAV of the given length, scrambled.
@@ -49,9 +48,19 @@ bool WriteCue(const QString &path, int milliseconds)
         for (int i = 0; i < n; ++i)
             bytes.append(char(v >> (8 * i)));
     };
-    bytes.append("RIFF"); put(36 + data, 4); bytes.append("WAVE");
-    bytes.append("fmt "); put(16, 4); put(1, 2); put(1, 2); put(rate, 4); put(rate * 2, 4); put(2, 2); put(16, 2);
-    bytes.append("data"); put(data, 4);
+    bytes.append("RIFF");
+    put(36 + data, 4);
+    bytes.append("WAVE");
+    bytes.append("fmt ");
+    put(16, 4);
+    put(1, 2);
+    put(1, 2);
+    put(rate, 4);
+    put(rate * 2, 4);
+    put(2, 2);
+    put(16, 2);
+    bytes.append("data");
+    put(data, 4);
     bytes.append(QByteArray(qsizetype(data), '\0'));
     std::vector<std::uint8_t> wav(bytes.begin(), bytes.end());
     tallyvox::UnscrambleCue(wav, tallyvox::CueKey()); // its own inverse
@@ -243,7 +252,7 @@ private Q_SLOTS:
         options.cueFolder = play.path().toStdString();
         auto w = Open(std::move(options));
         Click(*w, "btnNum7");
-        Click(*w, "btnNum8"); // 78: read as "7", "拾", "8"
+        Click(*w, "btnNum8");                                  // 78: read as "7", "拾", "8"
         QTimer::singleShot(100, w.get(), [&] { w->close(); }); // a timer runs while a cue plays
         QElapsedTimer clock;
         clock.start();

@@ -2,10 +2,10 @@
 // and the hidden media control, offscreen against a local server.
 #include "shell/AdStrip.h"
 #include "shell/MediaControl.h"
-#include "shell/pagefetch/PageFetcher.h"
 #include "shell/ServerAddresses.h"
-#include "tests/support/TestHttpServer.h"
 #include "shell/UpdateNotice.h"
+#include "shell/pagefetch/PageFetcher.h"
+#include "tests/support/TestHttpServer.h"
 #include "update/update.h"
 
 #include <QDesktopServices>
@@ -98,9 +98,11 @@ void ShellNetTest::addresses_data()
     QTest::addColumn<QString>("server");
     QTest::addColumn<QString>("manifest");
     QTest::addColumn<QString>("page");
-    QTest::newRow("plain") << "http://www.example.test" << "http://www.example.test/softs/tallyvox/Update.txt"
+    QTest::newRow("plain") << "http://www.example.test"
+                           << "http://www.example.test/softs/tallyvox/Update.txt"
                            << "http://www.example.test/softs/tallyvox/ad.html";
-    QTest::newRow("trailing slash") << "http://h:8080/" << "http://h:8080/softs/tallyvox/Update.txt"
+    QTest::newRow("trailing slash") << "http://h:8080/"
+                                    << "http://h:8080/softs/tallyvox/Update.txt"
                                     << "http://h:8080/softs/tallyvox/ad.html";
     QTest::newRow("build setting") << QString::fromUtf8(tallyvox::kServer.data(), tallyvox::kServer.size())
                                    << QStringLiteral(TALLYVOX_SERVER "/softs/tallyvox/Update.txt")
@@ -161,9 +163,9 @@ void ShellNetTest::staysBlankOnFailure()
     QVERIFY(WaitLoaded(spy));
     spy.clear();
 
-    QUrl url = path.isEmpty()             ? QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(tallyvox::test::ClosedPort()))
-               : path.startsWith('/')     ? Page(server, path.toLatin1().constData())
-                                          : QUrl(path);
+    QUrl url = path.isEmpty()         ? QUrl(QStringLiteral("http://127.0.0.1:%1/x").arg(tallyvox::test::ClosedPort()))
+               : path.startsWith('/') ? Page(server, path.toLatin1().constData())
+                                      : QUrl(path);
     strip.Navigate(url);
     QVERIFY(spy.wait(5000));
     QCOMPARE(spy.count(), 1);
@@ -283,11 +285,10 @@ void ShellNetTest::fetchesNothingButThePage()
 void ShellNetTest::linksOpenOnlyInTheBrowserWhenClicked()
 {
     TestHttpServer server;
-    server.serve("/softs/tallyvox/ad.html",
-                 Html("<p><a href=\"http://shop.example.test/buy\">AAAA</a> "
-                      "<a href=\"/more.html\">BBBB</a> "
-                      "<a href=\"file:///etc/passwd\">CCCC</a> "
-                      "<a href=\"javascript:alert(1)\">DDDD</a></p>"));
+    server.serve("/softs/tallyvox/ad.html", Html("<p><a href=\"http://shop.example.test/buy\">AAAA</a> "
+                                                 "<a href=\"/more.html\">BBBB</a> "
+                                                 "<a href=\"file:///etc/passwd\">CCCC</a> "
+                                                 "<a href=\"javascript:alert(1)\">DDDD</a></p>"));
     AdStrip strip;
     strip.resize(600, 60);
     strip.show();
@@ -331,10 +332,11 @@ void ShellNetTest::decodesTheDeclaredCharset()
     const QByteArray body = gbk.encode(QStringLiteral("<p>语音计算器</p>"));
     TestHttpServer server;
     server.serve("/header", TestHttpServer::Response(200, body.toStdString(), "text/html; charset=GBK"));
-    server.serve("/meta", TestHttpServer::Response(
-                              200, "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">" +
-                                       body.toStdString(),
-                              "text/html"));
+    server.serve("/meta",
+                 TestHttpServer::Response(200,
+                                          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">" +
+                                              body.toStdString(),
+                                          "text/html"));
     server.serve("/default", Html(QStringLiteral("<p>语音计算器</p>").toUtf8()));
     for (const char *path : {"/header", "/meta", "/default"}) {
         AdStrip strip;
@@ -354,7 +356,7 @@ void ShellNetTest::destroyedWhileLoading()
     QVERIFY(QTest::qWaitFor([&] { return server.requests().size() == 1; }, 5000));
     delete strip;
     server.releaseStalls();
-    QTest::qWait(100);  // a reply finishing now must find nothing to call
+    QTest::qWait(100); // a reply finishing now must find nothing to call
 }
 
 // The fetcher module is opened at the first load; without it the strip
@@ -397,8 +399,8 @@ void ShellNetTest::updateNoticeAppearsNonModally()
     QCOMPARE(BeginUpdate(address.c_str(), UPDATE_NOTIFY_ONLY), UPDATE_STARTED);
 
     QDialog *dialog = nullptr;
-    QVERIFY(QTest::qWaitFor([&] { return (dialog = window.findChild<QDialog *>("dlgUpdateNotice")) != nullptr; },
-                            5000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return (dialog = window.findChild<QDialog *>("dlgUpdateNotice")) != nullptr; }, 5000));
     QVERIFY(dialog->isVisible());
     QVERIFY(!dialog->isModal());
     QCOMPARE(dialog->windowModality(), Qt::NonModal);
@@ -413,7 +415,7 @@ void ShellNetTest::updateNoticeAppearsNonModally()
 
     QTest::qWait(100);
     QCOMPARE(window.findChildren<QDialog *>("dlgUpdateNotice").size(), 1);
-    QVERIFY(browser_.opened.isEmpty());  // nothing opens until the user clicks
+    QVERIFY(browser_.opened.isEmpty()); // nothing opens until the user clicks
     emit lblUpdate->linkActivated(QStringLiteral("http://example.test/get.html"));
     QCOMPARE(browser_.opened, QList<QUrl>{QUrl(QStringLiteral("http://example.test/get.html"))});
     dialog->close();
@@ -472,7 +474,7 @@ void ShellNetTest::mediaControlIsHiddenAndInert()
     QCOMPARE(control->property("Notify").toBool(), false);
     QCOMPARE(control->property("Wait").toBool(), false);
     QVERIFY(!control->isVisible());
-    QVERIFY(!control->inherits("QWidget"));  // no window of its own
+    QVERIFY(!control->inherits("QWidget")); // no window of its own
     QVERIFY(control->children().isEmpty());
 }
 

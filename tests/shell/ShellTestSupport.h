@@ -59,7 +59,8 @@ inline tallyvox::ShellOptions TestOptions(CueRecorder &recorder)
     return o;
 }
 
-template <typename T = QToolButton> T *Find(QObject &root, const char *name)
+template <typename T = QToolButton>
+T *Find(QObject &root, const char *name)
 {
     T *found = root.findChild<T *>(QLatin1String(name));
     if (!found)

@@ -1,15 +1,15 @@
 #include "tests/support/TestHttpServer.h"
 
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
-#include <stdexcept>
 
 namespace tallyvox::test {
 namespace {
@@ -23,8 +23,7 @@ int ListenLoopback(std::uint16_t &port, bool listening)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
-        (listening && ::listen(fd, 64) != 0) ||
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), length) != 0 || (listening && ::listen(fd, 64) != 0) ||
         ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
         ::close(fd);
         throw std::runtime_error("bind/listen");
@@ -33,7 +32,7 @@ int ListenLoopback(std::uint16_t &port, bool listening)
     return fd;
 }
 
-}  // namespace
+} // namespace
 
 TestHttpServer::TestHttpServer()
 {
@@ -64,9 +63,15 @@ TestHttpServer::~TestHttpServer()
         ::close(fd);
 }
 
-std::string TestHttpServer::base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string TestHttpServer::base() const
+{
+    return "http://127.0.0.1:" + std::to_string(port_);
+}
 
-std::string TestHttpServer::url(std::string_view path) const { return base() + std::string(path); }
+std::string TestHttpServer::url(std::string_view path) const
+{
+    return base() + std::string(path);
+}
 
 void TestHttpServer::serve(const std::string &path, std::string rawResponse)
 {
@@ -180,7 +185,7 @@ void TestHttpServer::handle(int fd)
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
             continue;
         if (n <= 0)
-            break;  // the client gave up, which some tests expect
+            break; // the client gave up, which some tests expect
         rest.remove_prefix(static_cast<std::size_t>(n));
     }
     ::shutdown(fd, SHUT_WR);
@@ -194,4 +199,4 @@ std::uint16_t ClosedPort()
     return port;
 }
 
-}  // namespace tallyvox::test
+} // namespace tallyvox::test

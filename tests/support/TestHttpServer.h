@@ -23,15 +23,15 @@ public:
     TestHttpServer &operator=(const TestHttpServer &) = delete;
 
     std::uint16_t port() const { return port_; }
-    std::string base() const;                       // "http://127.0.0.1:<port>"
-    std::string url(std::string_view path) const;   // base() + path
+    std::string base() const;                     // "http://127.0.0.1:<port>"
+    std::string url(std::string_view path) const; // base() + path
 
     void serve(const std::string &path, std::string rawResponse);
     void stall(const std::string &path);
     // Closes every stalled connection, now and from now on.
     void releaseStalls();
 
-    std::vector<std::string> requests() const;  // request targets, in arrival order
+    std::vector<std::string> requests() const; // request targets, in arrival order
     // Waits until at least n requests have arrived; false on timeout.
     bool waitForRequests(std::size_t n, int timeoutMs) const;
 
@@ -47,11 +47,11 @@ private:
     };
     void acceptLoop();
     void handle(int fd);
-    bool waitReadable(int fd) const;  // false once the server stops
+    bool waitReadable(int fd) const; // false once the server stops
 
     int listenFd_ = -1;
-    int wakeRead_ = -1, wakeWrite_ = -1;  // readable once stopping
-    int releaseRead_ = -1, releaseWrite_ = -1;  // readable once stalls are released
+    int wakeRead_ = -1, wakeWrite_ = -1;       // readable once stopping
+    int releaseRead_ = -1, releaseWrite_ = -1; // readable once stalls are released
     std::uint16_t port_ = 0;
     mutable std::mutex lock_;
     mutable std::condition_variable arrived_;
@@ -64,4 +64,4 @@ private:
 // A port on 127.0.0.1 where nothing listens: connecting is refused.
 std::uint16_t ClosedPort();
 
-}  // namespace tallyvox::test
+} // namespace tallyvox::test

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,24 +62,24 @@ TEST_P(WavImageTest, Check)
 
 const auto Good = WavImage(S16Bytes(Pattern(100, 5)));
 
-INSTANTIATE_TEST_SUITE_P(Images, WavImageTest, testing::Values(
-    ImageCase{"canonical", Good, true},
-    ImageCase{"8-bit stereo 44100", WavImage(std::vector<std::uint8_t>(400, 128), 44100, 2, 8), true},
-    ImageCase{"empty data chunk", WavImage({}), true},
-    ImageCase{"padded chunk before fmt", WithLeadingChunk(), true},
-    ImageCase{"empty", {}, false},
-    ImageCase{"text", std::vector<std::uint8_t>(200, 'x'), false},
-    ImageCase{"RIFX", Patched(Good, 0, {'R', 'I', 'F', 'X'}), false},
-    ImageCase{"not WAVE", Patched(Good, 8, {'A', 'V', 'I', ' '}), false},
-    ImageCase{"MP3 encoding", Patched(Good, 20, {0x55, 0}), false},
-    ImageCase{"zero channels", Patched(Good, 22, {0, 0}), false},
-    ImageCase{"zero rate", Patched(Good, 24, {0, 0, 0, 0}), false},
-    ImageCase{"fmt too short", Patched(Good, 16, {8, 0, 0, 0}), false},
-    ImageCase{"data past the end", Patched(Good, 40, {0xff, 0xff, 0, 0}), false},
-    ImageCase{"cut in the data", std::vector<std::uint8_t>(Good.begin(), Good.end() - 1), false},
-    ImageCase{"cut in the header", std::vector<std::uint8_t>(Good.begin(), Good.begin() + 30), false},
-    ImageCase{"no data chunk", std::vector<std::uint8_t>(Good.begin(), Good.begin() + 36), false},
-    ImageCase{"data before fmt", DataBeforeFormat(), false}));
+INSTANTIATE_TEST_SUITE_P(
+    Images, WavImageTest,
+    testing::Values(ImageCase{"canonical", Good, true},
+                    ImageCase{"8-bit stereo 44100", WavImage(std::vector<std::uint8_t>(400, 128), 44100, 2, 8), true},
+                    ImageCase{"empty data chunk", WavImage({}), true},
+                    ImageCase{"padded chunk before fmt", WithLeadingChunk(), true}, ImageCase{"empty", {}, false},
+                    ImageCase{"text", std::vector<std::uint8_t>(200, 'x'), false},
+                    ImageCase{"RIFX", Patched(Good, 0, {'R', 'I', 'F', 'X'}), false},
+                    ImageCase{"not WAVE", Patched(Good, 8, {'A', 'V', 'I', ' '}), false},
+                    ImageCase{"MP3 encoding", Patched(Good, 20, {0x55, 0}), false},
+                    ImageCase{"zero channels", Patched(Good, 22, {0, 0}), false},
+                    ImageCase{"zero rate", Patched(Good, 24, {0, 0, 0, 0}), false},
+                    ImageCase{"fmt too short", Patched(Good, 16, {8, 0, 0, 0}), false},
+                    ImageCase{"data past the end", Patched(Good, 40, {0xff, 0xff, 0, 0}), false},
+                    ImageCase{"cut in the data", std::vector<std::uint8_t>(Good.begin(), Good.end() - 1), false},
+                    ImageCase{"cut in the header", std::vector<std::uint8_t>(Good.begin(), Good.begin() + 30), false},
+                    ImageCase{"no data chunk", std::vector<std::uint8_t>(Good.begin(), Good.begin() + 36), false},
+                    ImageCase{"data before fmt", DataBeforeFormat(), false}));
 
 struct ToolRun {
     int status;
@@ -113,7 +114,8 @@ protected:
                                     out.string() + "' 2>'" + err.string() + "'";
         const int raw = std::system(command.c_str());
         const auto o = ReadFile(out), e = ReadFile(err);
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(o.begin(), o.end()), std::string(e.begin(), e.end())};
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(o.begin(), o.end()),
+                std::string(e.begin(), e.end())};
     }
 
     static std::string Q(const fs::path &p) { return "'" + p.string() + "'"; }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
 #include <sys/wait.h>
 
 namespace {
@@ -29,8 +30,8 @@ std::string ReadFile(const std::filesystem::path &p)
 Outcome RunDriver(const std::string &args, const std::string &input = "")
 {
     const char *bin = std::getenv("TALLYVOX_BIN");
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("keys-test-" + std::to_string(::getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("keys-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     {
         std::ofstream(dir / "in", std::ios::binary) << input;

@@ -17,10 +17,10 @@ struct VersionCase {
 TEST(CompareVersions, OrdersDottedNumbers)
 {
     const VersionCase cases[] = {
-        {"1.0.0", "1.0.0", 0},   {"1.2", "1.2.0", 0},       {"1.2.0.0", "1.2", 0},  {"1", "1.0.0.0.0", 0},
-        {"1.02", "1.2", 0},      {"01.0", "1", 0},          {"1.10", "1.9", 1},     {"1.0.10", "1.0.9", 1},
-        {"2", "1.99.99", 1},     {"1.0.1", "1.0", 1},       {"1.0.0.1", "1.0.0", 1}, {"0.9", "1", -1},
-        {"1.2.3", "1.3", -1},    {"999999999", "1", 1},     {"0", "0.0.1", -1},     {"10.0", "9.999", 1},
+        {"1.0.0", "1.0.0", 0}, {"1.2", "1.2.0", 0},   {"1.2.0.0", "1.2", 0},   {"1", "1.0.0.0.0", 0},
+        {"1.02", "1.2", 0},    {"01.0", "1", 0},      {"1.10", "1.9", 1},      {"1.0.10", "1.0.9", 1},
+        {"2", "1.99.99", 1},   {"1.0.1", "1.0", 1},   {"1.0.0.1", "1.0.0", 1}, {"0.9", "1", -1},
+        {"1.2.3", "1.3", -1},  {"999999999", "1", 1}, {"0", "0.0.1", -1},      {"10.0", "9.999", 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
@@ -35,15 +35,15 @@ TEST(CompareVersions, OrdersDottedNumbers)
 
 TEST(CompareVersions, RejectsWhatIsNotADottedNumber)
 {
-    const char *invalid[] = {"",      ".",     "1..2",  ".1",    "1.",     "1.2-beta", "v1.2", " 1.2",
-                             "1.2 ",  "-1",    "+1",    "1.2.3a", "1,2",   "1234567890", "1.x", "１.２"};
+    const char *invalid[] = {"",     ".",  "1..2", ".1",     "1.",  "1.2-beta",   "v1.2", " 1.2",
+                             "1.2 ", "-1", "+1",   "1.2.3a", "1,2", "1234567890", "1.x",  "１.２"};
     for (const char *text : invalid) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(IsVersion(text));
         EXPECT_FALSE(CompareVersions(text, "1.0").has_value());
         EXPECT_FALSE(CompareVersions("1.0", text).has_value());
     }
-    EXPECT_TRUE(IsVersion("123456789.0"));  // nine digits still fit
+    EXPECT_TRUE(IsVersion("123456789.0")); // nine digits still fit
 }
 
 struct ManifestCase {
@@ -61,7 +61,8 @@ TEST(ParseManifest, ReadsWellFormedManifests)
          "2.0", "https://example.test/", ""},
         {"notes in order, blanks around values", "notes:  first  \nversion:1.1\nnotes: second\npage:http://h/p\n",
          "1.1", "http://h/p", "first\nsecond"},
-        {"empty notes line kept", "version: 1.1\npage: http://h/\nnotes:\nnotes: after\n", "1.1", "http://h/", "\nafter"},
+        {"empty notes line kept", "version: 1.1\npage: http://h/\nnotes:\nnotes: after\n", "1.1", "http://h/",
+         "\nafter"},
         {"keys ignore case, BOM, no final newline", "\xEF\xBB\xBFVersion: 3\nPAGE: http://h:8080/x?y=1", "3",
          "http://h:8080/x?y=1", ""},
         {"colon inside a value", "version: 1.5\npage: http://h/a\nnotes: ratio 1:2 fixed\n", "1.5", "http://h/a",
@@ -174,5 +175,5 @@ TEST(ParseWebAddress, RejectsUnsafeOrIncompleteAddresses)
     EXPECT_FALSE(ParseWebAddress("http://h/" + std::string(2048, 'a')).has_value());
 }
 
-}  // namespace
-}  // namespace tallyvox::update
+} // namespace
+} // namespace tallyvox::update

@@ -1,8 +1,8 @@
 // The update check against a local server: the HTTP client's limits, the
 // check's outcome per manifest, and the background start with its notices.
+#include "tests/support/TestHttpServer.h"
 #include "update/HttpGet.h"
 #include "update/ReservedNames.h"
-#include "tests/support/TestHttpServer.h"
 #include "update/UpdateCheck.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +59,8 @@ TEST(HttpGet, HonoursStatusSizeAndTimeLimits)
     server.serve("/chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n");
     server.serve("/lf-only", "HTTP/1.0 200 OK\nContent-Length: 2\n\nhi");
     server.serve("/server-error", TestHttpServer::Response(500, "oops"));
-    server.serve("/redirect-abs", TestHttpServer::Response(302, "", "", true, "Location: " + server.url("/ok") + "\r\n"));
+    server.serve("/redirect-abs",
+                 TestHttpServer::Response(302, "", "", true, "Location: " + server.url("/ok") + "\r\n"));
     server.serve("/redirect-path", TestHttpServer::Response(301, "", "", true, "Location: /ok\r\n"));
     server.serve("/redirect-https", TestHttpServer::Response(302, "", "", true, "Location: https://h/x\r\n"));
     server.serve("/redirect-relative", TestHttpServer::Response(302, "", "", true, "Location: ok\r\n"));
@@ -121,9 +122,10 @@ TEST(ReservedNames, OnlyTheInvalidDomainIsRefused)
     const struct {
         const char *host;
         bool reserved;
-    } rows[] = {{"invalid", true},          {"www.tallyvox.invalid", true}, {"X.INVALID.", true},
-                {"tallyvox.invalid..", true}, {"invalid.com", false},        {"myinvalid", false},
-                {"127.0.0.1", false},         {"", false},                   {"example.test", false}};
+    } rows[] = {
+        {"invalid", true},      {"www.tallyvox.invalid", true}, {"X.INVALID.", true}, {"tallyvox.invalid..", true},
+        {"invalid.com", false}, {"myinvalid", false},           {"127.0.0.1", false}, {"", false},
+        {"example.test", false}};
     for (const auto &row : rows)
         EXPECT_EQ(IsReservedInvalidName(row.host), row.reserved) << row.host;
 }
@@ -140,9 +142,9 @@ TEST(RunCheck, NoticeOnlyForANewerWellFormedManifest)
     server.stall("/stall");
 
     const std::pair<const char *, CheckOutcome> cases[] = {
-        {"/newer", CheckOutcome::Newer},         {"/same", CheckOutcome::NotNewer},
-        {"/older", CheckOutcome::NotNewer},      {"/malformed", CheckOutcome::Malformed},
-        {"/html", CheckOutcome::Malformed},      {"/missing", CheckOutcome::FetchFailed},
+        {"/newer", CheckOutcome::Newer},           {"/same", CheckOutcome::NotNewer},
+        {"/older", CheckOutcome::NotNewer},        {"/malformed", CheckOutcome::Malformed},
+        {"/html", CheckOutcome::Malformed},        {"/missing", CheckOutcome::FetchFailed},
         {"/oversized", CheckOutcome::FetchFailed}, {"/stall", CheckOutcome::FetchFailed},
     };
     for (const auto &[path, expected] : cases) {
@@ -192,7 +194,7 @@ TEST(StartCheck, ExactlyOneNoticeForANewerVersionAndSilenceOtherwise)
     server.stall("/stall");
 
     const std::pair<const char *, std::size_t> cases[] = {
-        {"/newer", 1}, {"/same", 0},      {"/older", 0}, {"/malformed", 0},
+        {"/newer", 1},   {"/same", 0},      {"/older", 0}, {"/malformed", 0},
         {"/missing", 0}, {"/oversized", 0}, {"/stall", 0},
     };
     for (const auto &[path, expected] : cases) {
@@ -274,5 +276,5 @@ TEST(InstallNotifier, RemovalWaitsForARunningNotifier)
     deliverer.join();
 }
 
-}  // namespace
-}  // namespace tallyvox::update
+} // namespace
+} // namespace tallyvox::update

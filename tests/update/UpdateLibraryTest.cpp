@@ -6,17 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <set>
 #include <thread>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern char **environ;
 
@@ -29,7 +29,7 @@ using Clock = std::chrono::steady_clock;
 struct Received {
     std::mutex lock;
     std::condition_variable changed;
-    std::vector<std::pair<std::string, std::string>> notices;  // version, page
+    std::vector<std::pair<std::string, std::string>> notices; // version, page
 };
 
 void Record(void *ctx, const char *version, const char *page, const char *)
@@ -69,7 +69,7 @@ TEST(UpdateLibrary, NewerVersionGivesOneNoticeThroughTheNotifier)
     SetUpdateNotifier(&Record, &received);
     std::string address = server.url("/softs/tallyvox/Update.txt");
     ASSERT_EQ(BeginUpdate(address.c_str(), UPDATE_NOTIFY_ONLY), UPDATE_STARTED);
-    address.assign(address.size(), '?');  // the library must have copied it
+    address.assign(address.size(), '?'); // the library must have copied it
 
     std::unique_lock guard(received.lock);
     ASSERT_TRUE(received.changed.wait_for(guard, 5s, [&] { return !received.notices.empty(); }));
@@ -173,14 +173,14 @@ TEST(UpdateLibrary, HostExitsWhileTheCheckWaitsForTheServer)
     Probe probe(UPDATE_PROBE, {"exit", server.url("/softs/tallyvox/Update.txt")});
     ASSERT_TRUE(probe.running());
     ASSERT_EQ(probe.readLine(), "started");
-    ASSERT_TRUE(server.waitForRequests(1, 5000));  // the check now sits in recv()
+    ASSERT_TRUE(server.waitForRequests(1, 5000)); // the check now sits in recv()
     auto started = Clock::now();
     probe.go();
     int status = probe.waitExit(5s);
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
     ASSERT_NE(status, -1) << "the host could not exit";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-    EXPECT_LT(took, 5s);  // the 10 s fetch limit plays no part in exiting
+    EXPECT_LT(took, 5s); // the 10 s fetch limit plays no part in exiting
     std::printf("exit while fetching took %lld ms\n", static_cast<long long>(took.count()));
 }
 
@@ -200,4 +200,4 @@ TEST(UpdateLibrary, UnloadingTheLibraryDuringACheckIsSafe)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
-}  // namespace
+} // namespace

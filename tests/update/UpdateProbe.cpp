@@ -7,15 +7,15 @@
 //   update_probe dlclose <library> <manifest-url>
 //       loads the library, starts a check, unloads it, prints "closed",
 //       waits for a line on stdin, lets the check run on for a while, exits.
-#include <dlfcn.h>
-#include <unistd.h>
+#include "update/update.h"
 
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
 
-#include "update/update.h"
+#include <dlfcn.h>
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
@@ -39,7 +39,7 @@ int main(int argc, char **argv)
         dlclose(library);
         std::cout << "closed" << std::endl;
         std::getline(std::cin, line);
-        usleep(300 * 1000);  // the check wakes up and finishes in here
+        usleep(300 * 1000); // the check wakes up and finishes in here
         return 0;
     }
     return 1;

@@ -1,7 +1,7 @@
 // Plays through SDL's disk driver (see CMakeLists.txt), which writes exactly
 // what a listener would hear to SDL_DISKAUDIOFILE: 22050 Hz mono S16.
-#include "voice/CuePlayer.h"
 #include "tests/support/WavFixtures.h"
+#include "voice/CuePlayer.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <thread>
+
 #include <unistd.h>
 
 using namespace tallyvox;
@@ -24,8 +25,8 @@ class CuePlayerTest : public testing::Test {
 protected:
     fs::path folder = fs::temp_directory_path() / ("tallyvox-cueplayer-" + std::to_string(::getpid()));
     fs::path output = std::getenv("SDL_DISKAUDIOFILE") ? std::getenv("SDL_DISKAUDIOFILE") : "";
-    std::vector<std::int16_t> a = Pattern(22050, 1);    // 1 s
-    std::vector<std::int16_t> b = Pattern(6615, 2);     // 0.3 s
+    std::vector<std::int16_t> a = Pattern(22050, 1); // 1 s
+    std::vector<std::int16_t> b = Pattern(6615, 2);  // 0.3 s
 
     void SetUp() override
     {
@@ -200,10 +201,10 @@ TEST_P(CuePlayerFormatTest, ConvertsToTheDeviceFormat)
     EXPECT_NEAR(*peak, 16384, 1200);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, CuePlayerFormatTest, testing::Values(
-    FormatCase{"44100 Hz stereo 16-bit", 44100, 2, 16},
-    FormatCase{"11025 Hz mono 8-bit", 11025, 1, 8},
-    FormatCase{"48000 Hz mono 16-bit", 48000, 1, 16}));
+INSTANTIATE_TEST_SUITE_P(Formats, CuePlayerFormatTest,
+                         testing::Values(FormatCase{"44100 Hz stereo 16-bit", 44100, 2, 16},
+                                         FormatCase{"11025 Hz mono 8-bit", 11025, 1, 8},
+                                         FormatCase{"48000 Hz mono 16-bit", 48000, 1, 16}));
 
 // Where the configured driver cannot be used the player falls back to SDL's
 // dummy driver: silent, but a synchronous cue still takes its time.
@@ -244,11 +245,13 @@ TEST(CuePack, HoldsEveryCueTheProgramAsksFor)
     const fs::path play = bin ? fs::path(bin) / "play" : fs::path();
     if (!bin || !fs::is_directory(play))
         GTEST_SKIP() << "no generated cue pack (needs espeak-ng and sox)";
-    const char *names[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "退位", "归零", "清除", "负", "正",
-                           "加", "减", "乘", "除", "取余", "", "N次方", "开N次方", "等于", "导数", "百分号", "开方",
-                           "MC", "M-", "M+", "MR", "MS", "sin", "cos", "tan", "asin", "acos", "atan", "角度制",
-                           "梯度制", "弧度制", "取整", "对数", "log", "累乘", "派", "10N次方", "开立方", "平方",
-                           "立方", "拾", "佰", "仟", "万", "亿", "兆", "京", "E", "+", "-"};
+    const char *names[] = {"0",    "1",    "2",       "3",      "4",      "5",       "6",    "7",    "8",
+                           "9",    "10",   "退位",    "归零",   "清除",   "负",      "正",   "加",   "减",
+                           "乘",   "除",   "取余",    "",       "N次方",  "开N次方", "等于", "导数", "百分号",
+                           "开方", "MC",   "M-",      "M+",     "MR",     "MS",      "sin",  "cos",  "tan",
+                           "asin", "acos", "atan",    "角度制", "梯度制", "弧度制",  "取整", "对数", "log",
+                           "累乘", "派",   "10N次方", "开立方", "平方",   "立方",    "拾",   "佰",   "仟",
+                           "万",   "亿",   "兆",      "京",     "E",      "+",       "-"};
     for (const char *name : names) {
         std::vector<std::uint8_t> image;
         ASSERT_TRUE(LoadCueFile(play / (std::string(name) + ".WAV"), image, CueKey(), CuePlayer::MaxCueFileSize))

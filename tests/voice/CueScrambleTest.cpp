@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iconv.h>
 #include <numeric>
 #include <string>
+
+#include <iconv.h>
 #include <unistd.h>
 
 using namespace tallyvox;
@@ -69,19 +70,17 @@ TEST_P(UnscrambleCueTest, XorsFromStartWithKeyCycle)
     EXPECT_EQ(b, stored) << c.what << ": twice gives back the stored bytes";
 }
 
-INSTANTIATE_TEST_SUITE_P(Offsets, UnscrambleCueTest, testing::Values(
-    ScrambleCase{"empty", 0, 0, 0},
-    ScrambleCase{"shorter than byte 98", 50, 0, 50},
-    ScrambleCase{"exactly 100", 100, 0, 100},
-    ScrambleCase{"one byte past 100", 101, 0, 100},
-    ScrambleCase{"byte 98 = 0, two cycles", 100 + 66, 0, 100},
-    ScrambleCase{"byte 98 = 0, partial cycle", 100 + 33 + 5, 0, 100},
-    ScrambleCase{"byte 98 = 255", 400, 255, 355},
-    ScrambleCase{"byte 98 = 255, ends before 355", 300, 255, 300},
-    ScrambleCase{"byte 98 = 128", 1000, 128, 228},
-    ScrambleCase{"40 KB cue", 40960, 77, 177},
-    ScrambleCase{"odd start, many cycles", 1701, 3, 103},
-    ScrambleCase{"whole cycles to the end", 100 + 33 * 100, 0, 100}));
+INSTANTIATE_TEST_SUITE_P(
+    Offsets, UnscrambleCueTest,
+    testing::Values(ScrambleCase{"empty", 0, 0, 0}, ScrambleCase{"shorter than byte 98", 50, 0, 50},
+                    ScrambleCase{"exactly 100", 100, 0, 100}, ScrambleCase{"one byte past 100", 101, 0, 100},
+                    ScrambleCase{"byte 98 = 0, two cycles", 100 + 66, 0, 100},
+                    ScrambleCase{"byte 98 = 0, partial cycle", 100 + 33 + 5, 0, 100},
+                    ScrambleCase{"byte 98 = 255", 400, 255, 355},
+                    ScrambleCase{"byte 98 = 255, ends before 355", 300, 255, 300},
+                    ScrambleCase{"byte 98 = 128", 1000, 128, 228}, ScrambleCase{"40 KB cue", 40960, 77, 177},
+                    ScrambleCase{"odd start, many cycles", 1701, 3, 103},
+                    ScrambleCase{"whole cycles to the end", 100 + 33 * 100, 0, 100}));
 
 TEST(UnscrambleCue, KeyBytesAtTheDocumentedOffsets)
 {
@@ -96,8 +95,8 @@ TEST(UnscrambleCue, KeyBytesAtTheDocumentedOffsets)
 
 class LoadCueFileTest : public testing::Test {
 protected:
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("tallyvox-loadcue-" + std::to_string(::getpid()));
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tallyvox-loadcue-" + std::to_string(::getpid()));
     void SetUp() override { std::filesystem::create_directories(dir); }
     void TearDown() override { std::filesystem::remove_all(dir); }
     std::filesystem::path Write(const std::string &name, const std::vector<std::uint8_t> &bytes)

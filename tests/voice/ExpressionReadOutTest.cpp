@@ -49,29 +49,23 @@ TEST_P(ExpressionReadOutTest, CuesMessagesAndPauses)
     EXPECT_EQ(host.eventSteps, readCues);
 }
 
-INSTANTIATE_TEST_SUITE_P(Results, ExpressionReadOutTest, testing::Values(
-    ReadOutCase{"-3.5", {"负", "3", "10", "5"}, false},
-    ReadOutCase{"0.25", {"0", "10", "2", "5"}, false},
-    ReadOutCase{"-0.5", {"负", "0", "10", "5"}, false},
-    ReadOutCase{"15", {"1", "拾", "5"}, false},
-    ReadOutCase{"12345678.9",
-                {"1", "仟", "2", "佰", "3", "拾", "4", "万", "5", "仟", "6", "佰", "7", "拾", "8", "10", "9"}, false},
-    ReadOutCase{"-1.5E-5", {"负", "0", "10", "5", "E", "-", "5"}, false},
-    // Whole parts of 10^15 and more have no words: only their fraction is read.
-    ReadOutCase{"1E15", {"0"}, false},
-    ReadOutCase{"1.5E17", {"0", "10", "5", "E", "1", "7"}, false},
-    ReadOutCase{"9223372036854775807", {"0"}, false},
-    ReadOutCase{"-9223372036854775807", {"负", "0"}, false},
-    // Failures show the message and read "0" and the fraction.
-    ReadOutCase{"", {"0"}, true},
-    ReadOutCase{"1E19", {"0"}, true},
-    ReadOutCase{"9223372036854775808", {"0"}, true},
-    ReadOutCase{"-1E19", {"负", "0"}, true},
-    ReadOutCase{"INF", {"0"}, true},
-    ReadOutCase{"NAN", {"0"}, true},
-    ReadOutCase{"abc", {"0"}, true},
-    ReadOutCase{"1.5x", {"0", "10", "5", "x"}, true},
-    ReadOutCase{"1000000000000000000000000.5", {"0", "10", "5"}, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Results, ExpressionReadOutTest,
+    testing::Values(
+        ReadOutCase{"-3.5", {"负", "3", "10", "5"}, false}, ReadOutCase{"0.25", {"0", "10", "2", "5"}, false},
+        ReadOutCase{"-0.5", {"负", "0", "10", "5"}, false}, ReadOutCase{"15", {"1", "拾", "5"}, false},
+        ReadOutCase{"12345678.9",
+                    {"1", "仟", "2", "佰", "3", "拾", "4", "万", "5", "仟", "6", "佰", "7", "拾", "8", "10", "9"},
+                    false},
+        ReadOutCase{"-1.5E-5", {"负", "0", "10", "5", "E", "-", "5"}, false},
+        // Whole parts of 10^15 and more have no words: only their fraction is read.
+        ReadOutCase{"1E15", {"0"}, false}, ReadOutCase{"1.5E17", {"0", "10", "5", "E", "1", "7"}, false},
+        ReadOutCase{"9223372036854775807", {"0"}, false}, ReadOutCase{"-9223372036854775807", {"负", "0"}, false},
+        // Failures show the message and read "0" and the fraction.
+        ReadOutCase{"", {"0"}, true}, ReadOutCase{"1E19", {"0"}, true}, ReadOutCase{"9223372036854775808", {"0"}, true},
+        ReadOutCase{"-1E19", {"负", "0"}, true}, ReadOutCase{"INF", {"0"}, true}, ReadOutCase{"NAN", {"0"}, true},
+        ReadOutCase{"abc", {"0"}, true}, ReadOutCase{"1.5x", {"0", "10", "5", "x"}, true},
+        ReadOutCase{"1000000000000000000000000.5", {"0", "10", "5"}, true}));
 
 TEST(ExpressionReadOut, StopsAtOnceWhenTheMainWindowClosesBetweenCues)
 {

@@ -28,8 +28,7 @@ bool KnownEncoding(std::uint16_t tag)
     case 0x0011: // IMA ADPCM
     case 0xFFFE: // extensible
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -8,8 +8,8 @@
 // created if needed) or both files. Every input is read and checked before
 // anything is written, so a bad file leaves the output untouched.
 #include "numbers/AsciiCase.h"
-#include "voice/CueScramble.h"
 #include "tools/cuetool/WavImage.h"
+#include "voice/CueScramble.h"
 
 #include <algorithm>
 #include <cstdio>

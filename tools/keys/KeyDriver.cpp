@@ -65,8 +65,14 @@ KeyDriver::KeyDriver(ScriptEvaluator &script) : impl_(std::make_unique<Impl>(scr
 
 KeyDriver::~KeyDriver() = default;
 
-CalculatorEngine &KeyDriver::Engine() { return impl_->engine; }
-ScientificKeys &KeyDriver::Scientific() { return impl_->scientific; }
+CalculatorEngine &KeyDriver::Engine()
+{
+    return impl_->engine;
+}
+ScientificKeys &KeyDriver::Scientific()
+{
+    return impl_->scientific;
+}
 
 bool KeyDriver::IsKnownToken(const std::string &token)
 {

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "engine/CalculatorEngine.h"
-#include "script/ScriptEvaluator.h"
 #include "scientific/ScientificKeys.h"
+#include "script/ScriptEvaluator.h"
 
 #include <memory>
 #include <optional>

@@ -101,15 +101,15 @@ private:
     }
 
     QNetworkAccessManager network_;
-    QObject receiver_;  // the context of every connection to a reply; goes first
+    QObject receiver_; // the context of every connection to a reply; goes first
     QPointer<QNetworkReply> reply_;
     QByteArray data_;
     qint64 maxBytes_ = 0;
     Done done_;
 };
 
-}  // namespace
-}  // namespace tallyvox
+} // namespace
+} // namespace tallyvox
 
 extern "C" Q_DECL_EXPORT tallyvox::PageFetcher *tallyvox_create_page_fetcher()
 {

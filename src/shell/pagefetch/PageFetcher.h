@@ -17,15 +17,15 @@
 namespace tallyvox {
 
 struct PageFetchLimits {
-    qint64 maxBytes = 0;         // a longer body fails the fetch
-    int transferTimeoutMs = 0;   // no data for this long fails it
+    qint64 maxBytes = 0;       // a longer body fails the fetch
+    int transferTimeoutMs = 0; // no data for this long fails it
     QString userAgent;
 };
 
 struct FetchedPage {
-    bool ok = false;             // false: network error, too long, stalled or abandoned
-    int status = 0;              // the HTTP status of the final answer
-    QString contentType;         // its Content-Type header
+    bool ok = false;     // false: network error, too long, stalled or abandoned
+    int status = 0;      // the HTTP status of the final answer
+    QString contentType; // its Content-Type header
     QByteArray body;
 };
 
@@ -58,4 +58,4 @@ std::unique_ptr<PageFetcher> CreatePageFetcher();
 using CreatePageFetcherFunction = PageFetcher *();
 inline constexpr const char kCreatePageFetcherSymbol[] = "tallyvox_create_page_fetcher";
 
-}  // namespace tallyvox
+} // namespace tallyvox
