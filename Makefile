@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench format clean
 
 all: build
 
@@ -26,6 +26,9 @@ test: build
 
 bench: build
 	./bench/run-all.sh $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD)

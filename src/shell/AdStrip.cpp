@@ -38,11 +38,11 @@ AdStrip::AdStrip(QWidget *parent) : QTextBrowser(parent)
     setFrameShape(QFrame::NoFrame);
     setOpenLinks(false);
     setOpenExternalLinks(false);
-    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &url) { openLink(url); });
+    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &url) { OpenLink(url); });
 
     totalTimer_ = new QTimer(this);
     totalTimer_->setSingleShot(true);
-    connect(totalTimer_, &QTimer::timeout, this, &AdStrip::fail);
+    connect(totalTimer_, &QTimer::timeout, this, &AdStrip::Fail);
 }
 
 AdStrip::~AdStrip() = default;
@@ -50,7 +50,7 @@ AdStrip::~AdStrip() = default;
 void AdStrip::Navigate(const QUrl &url)
 {
     ++generation_;
-    stopFetch();
+    StopFetch();
     clear();
     page_ = url;
     const quint64 generation = generation_;
@@ -61,16 +61,16 @@ void AdStrip::Navigate(const QUrl &url)
         });
         return;
     }
-    QTimer::singleShot(0, this, [this, generation] { startLoad(generation); });
+    QTimer::singleShot(0, this, [this, generation] { StartLoad(generation); });
 }
 
-void AdStrip::setTimeouts(int transferMs, int totalMs)
+void AdStrip::SetTimeouts(int transferMs, int totalMs)
 {
     transferTimeoutMs_ = transferMs;
     totalTimeoutMs_ = totalMs;
 }
 
-bool AdStrip::openLink(const QUrl &url)
+bool AdStrip::OpenLink(const QUrl &url)
 {
     const QUrl target = page_.resolved(url);
     if (!IsWebUrl(target))
@@ -90,32 +90,32 @@ QVariant AdStrip::loadResource(int type, const QUrl &name)
     return QByteArray();
 }
 
-void AdStrip::startLoad(quint64 generation)
+void AdStrip::StartLoad(quint64 generation)
 {
     if (generation != generation_)
         return;
     if (!fetcher_)
         fetcher_ = CreatePageFetcher();
     if (!fetcher_) {
-        fail();
+        Fail();
         return;
     }
     PageFetchLimits limits;
     limits.maxBytes = kMaxPageBytes;
     limits.transferTimeoutMs = transferTimeoutMs_;
     limits.userAgent = QStringLiteral("Tallyvox/" TALLYVOX_VERSION);
-    fetcher_->Get(page_, limits, [this](FetchedPage page) { finishLoad(page); });
+    fetcher_->Get(page_, limits, [this](FetchedPage page) { FinishLoad(page); });
     totalTimer_->start(totalTimeoutMs_);
 }
 
-void AdStrip::finishLoad(const FetchedPage &page)
+void AdStrip::FinishLoad(const FetchedPage &page)
 {
     totalTimer_->stop();
     const QString mediaType = page.contentType.section(QLatin1Char(';'), 0, 0).trimmed().toLower();
     const bool html = mediaType.isEmpty() || mediaType == QLatin1String("text/html");
     const bool plain = mediaType == QLatin1String("text/plain");
     if (!page.ok || page.status < 200 || page.status > 299 || !(html || plain)) {
-        fail();
+        Fail();
         return;
     }
     const QString text = DecodePage(page.body, page.contentType);
@@ -126,14 +126,14 @@ void AdStrip::finishLoad(const FetchedPage &page)
     emit loaded(true);
 }
 
-void AdStrip::fail()
+void AdStrip::Fail()
 {
-    stopFetch();
+    StopFetch();
     clear();
     emit loaded(false);
 }
 
-void AdStrip::stopFetch()
+void AdStrip::StopFetch()
 {
     if (fetcher_)
         fetcher_->Abort();

@@ -38,11 +38,11 @@ public:
     void Navigate(const QUrl &url);
 
     // Shorter limits for tests; they apply to the next Navigate.
-    void setTimeouts(int transferMs, int totalMs);
+    void SetTimeouts(int transferMs, int totalMs);
 
     // Opens url in the user's browser if it is http or https; relative links
     // are resolved against the page. Returns whether it was handed over.
-    bool openLink(const QUrl &url);
+    bool OpenLink(const QUrl &url);
 
 signals:
     // A load ended: true when the page is shown, false when the strip was
@@ -53,10 +53,10 @@ protected:
     QVariant loadResource(int type, const QUrl &name) override;
 
 private:
-    void startLoad(quint64 generation);
-    void finishLoad(const FetchedPage &page);
-    void fail();
-    void stopFetch();
+    void StartLoad(quint64 generation);
+    void FinishLoad(const FetchedPage &page);
+    void Fail();
+    void StopFetch();
 
     std::unique_ptr<PageFetcher> fetcher_; // created by the first load
     QTimer *totalTimer_ = nullptr;

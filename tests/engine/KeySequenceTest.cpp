@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace tallyvox {
@@ -265,6 +266,42 @@ TEST(KeySequenceFaults, CosineOfNinetyDegreesIsTinyNotZero)
     Press(driver, "9 0 cos");
     EXPECT_TRUE(std::regex_match(driver.Engine().DisplayText, std::regex(R"(-?\d(\.\d+)?E-(19|20|21))")))
         << driver.Engine().DisplayText;
+}
+
+// The key table is what the window, the keyboard and the driver are built
+// from: a name, token or keyboard code that means two keys would press the
+// wrong one, and a wrong cue would be announced for the key.
+TEST(KeyTable, NamesTokensAndCodesAreUnique)
+{
+    std::set<std::string_view> names, tokens;
+    std::set<int> codes;
+    for (const KeyDef &key : Keys()) {
+        EXPECT_TRUE(names.insert(key.objectName).second) << key.objectName;
+        EXPECT_FALSE(key.words.empty()) << key.objectName;
+        if (!key.token.empty())
+            EXPECT_TRUE(tokens.insert(key.token).second) << key.token;
+        for (int code : key.virtualKeys)
+            if (code != 0)
+                EXPECT_TRUE(codes.insert(code).second) << key.objectName << " " << code;
+        if (key.virtualKeys[0] != 0)
+            EXPECT_FALSE(IsScientific(key.handler)) << key.objectName << ": the engine presses only keypad keys";
+    }
+    EXPECT_EQ(names.size(), 55u);
+}
+
+TEST(KeyTable, EveryKeyPlaysTheCueOfItsRow)
+{
+    for (const KeyDef &key : Keys()) {
+        if (key.token.empty())
+            continue;
+        KeyDriver driver(Script());
+        // A number to act on, and another angle mode than the key's own.
+        Press(driver, key.handler == KeyHandler::RadRadianClick ? "5 grad" : "5 rad");
+        KeyRecord record;
+        ASSERT_TRUE(driver.RunKey(std::string(key.token), &record));
+        ASSERT_FALSE(record.cues.empty()) << key.token;
+        EXPECT_EQ(record.cues.front(), key.cue) << key.token;
+    }
 }
 
 } // namespace

@@ -156,7 +156,7 @@ void ShellNetTest::staysBlankOnFailure()
     server.serve("/shown-first", Html("<p>previous advertisement</p>"));
 
     AdStrip strip;
-    strip.setTimeouts(300, 600);
+    strip.SetTimeouts(300, 600);
     QSignalSpy spy(&strip, &AdStrip::loaded);
     // A failure must also wipe what an earlier load showed.
     strip.Navigate(Page(server, "/shown-first"));
@@ -193,7 +193,7 @@ void ShellNetTest::navigateReturnsAtOnce()
     TestHttpServer server;
     server.stall("/softs/tallyvox/ad.html");
     AdStrip strip;
-    strip.setTimeouts(300, 600);
+    strip.SetTimeouts(300, 600);
     QSignalSpy spy(&strip, &AdStrip::loaded);
     strip.Navigate(Page(server));
     // A Navigate that waited for the stalled server would have timed out and
