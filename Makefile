@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # make run   builds (installing the Debian packages it needs) and starts the calculator
 # make test  builds and runs every test
 BUILD ?= build

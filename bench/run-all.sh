@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark of a build: the Google Benchmark programs, then the
 # start-up bench (which needs Xvfb). usage: bench/run-all.sh [BUILD_DIR]
 set -euo pipefail

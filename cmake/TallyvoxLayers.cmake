@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # tallyvox_layer_target(target [QT])
 # Every target of a layer folder: its headers are included rooted at src/
 # ("engine/CalculatorEngine.h"), and moc runs only for targets marked QT.

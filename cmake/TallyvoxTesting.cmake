@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # tallyvox_add_test(NAME name SOURCES ... [LIBS ...] [QTEST] [ENV k=v ...]
 #                   [LABELS ...] [TIMEOUT s] [DEPENDS target ...])
 # One test program, registered as one CTest test: GoogleTest (with its

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # make-cues.sh TABLE CUETOOL OUT_DIR WORK_DIR
 # Speaks every row of the cue table with espeak-ng, trims the trailing
 # silence, fades the end, levels the loudness, and scrambles the whole set

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building, generating the voice cues and
 # testing need. Idempotent: packages already present are skipped.
 set -eu

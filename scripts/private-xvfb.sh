@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by bash scripts: start_private_xvfb starts an Xvfb on whichever
 # display number is free, waits until it accepts connections (it writes its
 # number to -displayfd only then), exports DISPLAY and stops it on exit.

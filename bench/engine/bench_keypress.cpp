@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key presses through the engine: a digit key whose cue is loaded from disk,
 // unscrambled and queued on the (dummy) audio device, and the time from the
 // end of the equals cue to the start of the first read-out cue.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every result on the display goes through these texts once or twice; a call
 // should stay well under 2 µs.
 #include "numbers/NumberText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of a script evaluation as a key sees it.
 //
 // A key's call should answer in under 5 ms. Each call runs in a fresh child

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calculator without its update check and advertisement strip, so the
 // start-up bench can show what those two cost (nothing before the map).
 #include "shell/MainWindow.h"

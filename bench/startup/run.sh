@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up bench: time from exec to the map of the first window, and peak
 # RSS one second later, for a bare Qt window (qtmin) and for tallyvox,
 # interleaved, under a private Xvfb. Targets: tallyvox's median map time at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number words and cue loading: the work on the path of every key press.
 #include "tests/support/TempCueFolder.h"
 #include "voice/CuePlayer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TEditEx: the calculator's display control, a QLineEdit that adds
 //  - left/right/centred text that stays vertically centred in a tall control,
 //  - a hint text drawn in its own font while the control is empty and unfocused,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number formatting by pattern, and the two settings derived for the number
 // field. Pure C++, no Qt, so the rules are testable on their own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calculator engine: the state of a running calculation and the key
 // handlers that change it. Pure C++, no Qt.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the calculator engine needs from its surroundings. The window, the
 // headless driver and the tests each provide one.
 #pragma once

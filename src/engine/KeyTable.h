@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every key of the calculator, once: the window builds its buttons' tags,
 // accessible names and slots from this table, the display's key-up handler
 // maps keyboard codes through it, and the headless driver takes its key

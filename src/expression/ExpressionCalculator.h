@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The expression calculator without its window: the script prelude, the
 // statement built from a typed expression, the function menu and its
 // insertion rule, and the calculation with its read-out.

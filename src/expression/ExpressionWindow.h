@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The expression calculator window: a small dialog in which a typed
 // expression is evaluated by the script engine and its value read aloud.
 //

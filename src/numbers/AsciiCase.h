@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Case-insensitive comparison of ASCII text (protocol words, header names,
 // file extensions). Only A-Z and a-z fold; every other byte, UTF-8 included,
 // compares exactly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calculator's errors: the three floating-point faults and the failed
 // conversion of a text, each carrying the message a user is shown.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number texts: the display's two number forms and the conversion of a text
 // back to a number.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The power function of the xʸ and ʸ√x keys and the Exp operator.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the running program's own files are. The cue folder and the script
 // sandbox program lie beside the executable, so the program finds them
 // wherever it was copied to, without a configured path.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walking UTF-8 text a character (code point) at a time.
 //
 // Every text of the calculator is UTF-8, and both the display rules and the

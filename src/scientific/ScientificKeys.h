@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keys of the enhanced view's scientific panel: angle modes, the nine
 // trigonometric keys, logarithms, powers, roots, π, n! and F-E. They work on
 // the calculator engine's state. Pure C++, no Qt.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Script evaluation in a bounded child process.
 //
 // One child is spawned ahead and waits on its socket; a call hands it the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs one JavaScript statement in a fresh script engine and returns a named
 // variable's value as text, empty on any failure.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallyvox-script: evaluates one JavaScript statement for ScriptEvaluator
 // and exits.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wire format between ScriptEvaluator and its child tallyvox-script.
 //
 // Both ends come from the same build, so integers travel in host byte order.

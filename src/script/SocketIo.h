@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sending and receiving whole messages on a stream socket, bounded by a
 // deadline. The evaluator and its sandbox child both speak through one
 // socket pair with these.

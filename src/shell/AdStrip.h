@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AdStrip.h: the advertisement strip at the bottom of the main window.
 //
 // A read-only HTML view of one page from the maker's web server. It runs no

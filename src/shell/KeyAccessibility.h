@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Accessible interface of the calculator keys.
 //
 // Qt presses a button for an assistive technology synchronously, inside the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns a Qt key release into the Windows virtual-key code the calculator's
 // keyboard table is written in. A virtual key names the physical key, not the
 // character it types: Shift+8 is still the key 8, Shift+= still the "=" key.

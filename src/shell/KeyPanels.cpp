@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the two key panels' buttons sit and what they show, and the menus;
 // one row per control. What a key does, its tag and its accessible name
 // come from the key table (engine/KeyTable.h), matched by object name.

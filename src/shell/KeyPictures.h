@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small images of the picture keys and the program's icons, drawn at
 // start-up (a few QPainter calls each, no image files to ship or load).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Construction, layout, views, key slots and the engine host of TFrmMain.
 // Start-up, tray, clipboard and close are in ShellLifecycle.cpp.
 #include "shell/MainWindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFrmMain: the calculator's main window. It owns the calculator engine,
 // the scientific keys, the cue player, the tray icon, the update timer and
 // the advertisement strip, and mirrors the engine's texts into its widgets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFrmMain's key slots: each runs one engine (or scientific) handler and
 // refreshes the widgets.
 #include "expression/ExpressionWindow.h"

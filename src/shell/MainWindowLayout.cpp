@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFrmMain's layout: building the display, the key panels, the angle strip
 // and the menu from their tables, placing the advertisement strip, and the
 // two views.

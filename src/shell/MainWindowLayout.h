@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's layout as data: geometry constants of the two views and
 // one table per key panel and for the menu. The window builds its controls
 // from these tables; nothing else places a key.

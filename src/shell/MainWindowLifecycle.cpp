@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TFrmMain around the calculation: start-up, the update check, clipboard,
 // tray icon, minimise-to-tray and close.
 #include "editex/EditEx.h"

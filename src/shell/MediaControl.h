@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MediaControl.h: the main window's hidden multimedia control.
 //
 // The window creates one, turns its notification and waiting off and hides

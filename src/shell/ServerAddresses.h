@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ServerAddresses.h: the two addresses on the maker's web server. Both are
 // built from one base address (the build setting TALLYVOX_SERVER), so the
 // update manifest and the advertisement page always name the same server.

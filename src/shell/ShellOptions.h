@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window is built with. main() passes the defaults; tests
 // replace the parts that would reach outside (sound, network, updater).
 #pragma once

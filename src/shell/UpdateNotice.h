@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UpdateNotice.h: puts the updater's notice on the user's desktop.
 //
 // libupdate.so reports a newer version from its own background thread;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one check of a web address, for the window's QUrl values: the
 // updater's (update/WebAddress.h), so the advertisement strip, its links and
 // the update notice accept exactly what the update check does.

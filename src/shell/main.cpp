@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tallyvox: a calculator that speaks.
 #include "shell/MainWindow.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HttpGet.h: the smallest HTTP/1.0 client the update check needs. Plain
 // POSIX sockets, one GET, bounded in time and size, so a dead or hostile
 // server can neither stall the check for long nor make it swallow memory.

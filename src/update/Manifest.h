@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Manifest.h: reading the update manifest and comparing versions. Pure
 // functions, no I/O; the format is described in docs/update-manifest.md.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Host names that can never resolve. ".invalid" is reserved for exactly
 // that (RFC 6761), and the default server of a build without a real one uses
 // it; such a name fails at once instead of going to the resolver.

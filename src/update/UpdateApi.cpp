@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two functions libupdate.so exports; everything else stays inside.
 #include "update/UpdateCheck.h"
 #include "update/update.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UpdateCheck.h: the update check behind BeginUpdate, kept apart from the
 // exported C functions so it can be driven with short limits.
 #pragma once

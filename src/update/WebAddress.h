@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WebAddress.h: strict parsing of the web addresses the updater meets (the
 // manifest address, redirect targets and the download page).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // update.h: the C interface of the updater library (libupdate.so).
 //
 // The library makes one background check of an update manifest (a small text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "voice/CuePlayer.h"
 
 #include "numbers/ProgramFolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays voice cues from the scrambled WAV files of the play/ folder.
 //
 // One reused buffer (CueStream); a new cue cuts off the one sounding; every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scrambling of the voice-cue files. Pure C++, no Qt.
 #pragma once
 

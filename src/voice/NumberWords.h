@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chinese number words, and the cue names a spoken text is played as.
 //
 // Pure C++, no Qt. All texts are UTF-8; a "character" is a code point.

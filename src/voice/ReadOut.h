@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two read-outs: the main window's spoken text of a result, and the
 // expression window's read-out with its pauses.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few SDL2 audio functions the cue player uses, loaded with dlopen at the
 // first cue: linking SDL2 would load it and its ~30 dependencies (PulseAudio,
 // Wayland, ...) before the window shows, for sound that may never be asked for.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Drives the real calculator over the accessibility bus, as a screen-reader
 user would: finds keys by their accessible names, presses them, and reads the
 display back. Run under `xvfb-run -a dbus-run-session`."""

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the accessibility end-to-end test: a private Xvfb, a private D-Bus
 # session, then the test. usage: run-atspi.sh PROGRAM
 set -euo pipefail

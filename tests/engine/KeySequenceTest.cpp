@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key sequences through the engine and the scientific keys, one line a case:
 // keys pressed, then the display (and where it matters the label, memory
 // indicator, cues or messages) they must leave.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The equals key's read-out: cue order, interruption by a key pressed while a
 // cue plays, and a nested equals that runs its own read-out.
 #include "engine/CalculatorEngine.h"

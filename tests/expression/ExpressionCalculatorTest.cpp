@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The expression calculator's logic: prelude, statement, function menu and
 // its insertion rule, and calculations with the cues they read.
 #include "expression/ExpressionCalculator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The expression calculator window, offscreen: layout, typing and
 // calculating, the function menu, and what may happen during a read-out.
 #include "expression/ExpressionWindow.h"

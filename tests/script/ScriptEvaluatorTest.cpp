@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScriptEvaluator: values and their texts, failures, and the sandbox holding
 // against hostile statements.
 #include "script/ScriptEvaluator.h"

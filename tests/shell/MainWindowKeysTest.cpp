@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real clicks on the window's keys and real key events on its display, with
 // the cues they speak; and keys pressed while a result is being read out.
 #include "ShellTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's controls, views and menus, checked against the layout
 // the calculator is drawn to.
 #include "ShellTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, the update check, clipboard, tray and close of the main window.
 #include "ShellTestSupport.h"
 #include "shell/AdStrip.h"

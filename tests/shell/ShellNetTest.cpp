@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's network pieces: the advertisement strip, the update notice
 // and the hidden media control, offscreen against a local server.
 #include "shell/AdStrip.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the window tests: options that keep the window off the
 // sound device and the network, a cue recorder, and a catcher for modal
 // message boxes.

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Structural checks of the tree, run as tests.
 
   check_structure.py layers SOURCE_DIR GRAPH_FILE
       a folder of src/ includes and links only folders of its own layer or
       below; the Qt-free layers include no Qt header; no CMakeLists.txt names
-      a source outside its own folder
+      a source outside its own folder; every source file names its licence
   check_structure.py readme SOURCE_DIR GRAPH_FILE
       the README's architecture block is the build's target graph
   check_structure.py format SOURCE_DIR CLANG_FORMAT
@@ -20,6 +21,8 @@ QT_FREE = {"numbers", "voice", "engine", "script", "scientific", "update"}
 # JavaScript engine, and only inside its own process.
 QT_ALLOWED = {"src/script/ScriptSandboxMain.cpp"}
 CPP = (".h", ".hpp", ".c", ".cc", ".cpp")
+SPDX = "SPDX-License-Identifier: GPL-3.0-or-later"
+LICENSED = CPP + (".py", ".sh", ".cmake", ".tsv", ".map")
 
 
 def layers(source):
@@ -67,7 +70,13 @@ def check_layers(source, graph_file):
             if own in QT_FREE and path not in QT_ALLOWED:
                 for included in re.findall(r"^\s*#\s*include\s*<(Q[A-Za-z]*)", text, re.M):
                     problems.append(f"{path} includes <{included}>: the {own} layer has no Qt")
-        if os.path.basename(path) == "CMakeLists.txt":
+        name = os.path.basename(path)
+        if name.endswith(LICENSED) or name in ("CMakeLists.txt", "Makefile", "run"):
+            with open(os.path.join(source, path), encoding="utf-8", errors="replace") as f:
+                head = f.read(400)
+            if SPDX not in head:
+                problems.append(f"{path} has no '{SPDX}' line at its top")
+        if name == "CMakeLists.txt":
             text = open(os.path.join(source, path), encoding="utf-8").read()
             for name in re.findall(r"[\w${}./:-]+\.(?:cpp|cc|c|h|hpp)\b", text):
                 if ".." in name or name.startswith(("$", "/")):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records what the engine or a read-out asks of its surroundings, in order:
 // cues, pauses, event steps and messages. It can also play the main window
 // closing at a given event step or pause.

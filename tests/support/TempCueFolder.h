@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A temporary cue folder holding one scrambled 40 KB cue (22050 Hz mono
 // 16-bit), as play/ holds it: the key-press path with a real cue to load.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TestHttpServer.h: a tiny HTTP server on 127.0.0.1 for the network tests.
 // It listens on an ephemeral port, serves canned responses by request path
 // (404 for anything else) and records what was asked for. A stalled path

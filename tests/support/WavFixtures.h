@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds small WAV images and cue files for the voice tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallyvox-keys as a program: arguments or standard input, --trace, and the
 // refusal of unknown keys.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Version comparison, manifest reading and address parsing: pure tables.
 #include "update/Manifest.h"
 #include "update/WebAddress.h"

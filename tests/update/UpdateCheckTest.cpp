@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The update check against a local server: the HTTP client's limits, the
 // check's outcome per manifest, and the background start with its notices.
 #include "tests/support/TestHttpServer.h"

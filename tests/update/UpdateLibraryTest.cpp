@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libupdate.so as the program sees it: the exported C interface, a notice
 // through SetUpdateNotifier, immediate return, and a host that exits or
 // unloads the library while a check is still running.

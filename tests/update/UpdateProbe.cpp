@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program that uses libupdate.so the way a host does and then goes away
 // while the check is still running. Built twice: linked with the library
 // (for "exit") and without it (for "dlclose", which must really unload it).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks the cue pack the build generated into bin/play against the cue
 // table: every speech cue stops without a click, is as loud as the others,
 // never clips, and is no copy of a cue that says something else.

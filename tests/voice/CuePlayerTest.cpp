@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays through SDL's disk driver (see CMakeLists.txt), which writes exactly
 // what a listener would hear to SDL_DISKAUDIOFILE: 22050 Hz mono S16.
 #include "tests/support/WavFixtures.h"

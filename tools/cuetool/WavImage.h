@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A structural check of RIFF/WAVE images, as the cue player will load them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallyvox-cue: builds, opens and checks cue packs (the play/ folder).
 //
 //   tallyvox-cue scramble IN OUT     plain WAV files -> cue files

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs key tokens through the calculator engine and the scientific keys, as
 // the window's handlers do, with cues and message boxes recorded instead of
 // played or shown. Backs the headless driver tallyvox-keys and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallyvox-keys [--trace] [KEY ...]: runs keys headless and prints the
 // result as one JSON line (with --trace, also one line after each key).
 // Without KEY arguments it reads one KEY per line from standard input.

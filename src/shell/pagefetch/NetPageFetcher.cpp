@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page fetcher over Qt Network: the body of libtallyvox-pagefetch.so.
 #include "shell/pagefetch/PageFetcher.h"
 

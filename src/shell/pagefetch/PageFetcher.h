@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PageFetcher.h: fetches one web page for the advertisement strip.
 //
 // The implementation lives in its own module (libtallyvox-pagefetch.so),
