@@ -9,12 +9,14 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace tallyvox {
 
 namespace {
 
 constexpr const char *kErrorText = "错误！";
+constexpr const char *kErrorCue = "错误";
 
 struct OperatorInfo {
     const char *cue;
@@ -73,11 +75,34 @@ void CalculatorEngine::ResetCalculator()
 
 void CalculatorEngine::RunHandler(const std::function<void()> &body)
 {
+    // A key can run nested inside another's read-out: each keeps its own mark.
+    struct MarkScope {
+        bool &mark;
+        bool outer;
+        ~MarkScope() { mark = outer; }
+    } scope{keyShowedError_, std::exchange(keyShowedError_, false)};
     try {
         body();
     } catch (const CalcError &e) {
-        host_.ReportFault(e.what());
+        ReportKeyFault(e.what());
+        return;
     }
+    if (keyShowedError_)
+        host_.PlayCue(kErrorCue, true);
+}
+
+void CalculatorEngine::ReportKeyFault(const std::string &message)
+{
+    // Started before the box, which waits for the user.
+    host_.PlayCue(kErrorCue, true);
+    host_.ReportFault(message);
+}
+
+void CalculatorEngine::ShowError()
+{
+    DisplayText = kErrorText;
+    StartNewNumber = true;
+    keyShowedError_ = true;
 }
 
 int CalculatorEngine::DigitCount(const std::string &text)
@@ -170,6 +195,7 @@ void CalculatorEngine::btnCEClick()
         StopReadOut = true;
         host_.PlayCue("清除", true);
         ResetCalculator();
+        ErrorShown = false; // a failed chain is forgotten
         host_.FocusInput();
     });
 }
@@ -181,7 +207,7 @@ void CalculatorEngine::ApplyPendingOperation()
     const Extended x = DisplayValue();
     const Extended a = Accumulator;
     if ((PendingOperator == OpDivide || PendingOperator == OpMod) && x == 0) {
-        DisplayText = kErrorText;
+        ShowError();
         ErrorShown = true;
         return;
     }
@@ -201,7 +227,7 @@ void CalculatorEngine::ApplyPendingOperation()
         }
         Accumulator = r;
     } catch (const FloatFault &) {
-        DisplayText = kErrorText;
+        ShowError();
         ErrorShown = true;
     }
 }
@@ -231,14 +257,19 @@ void CalculatorEngine::OperatorKey(int code)
         // No operand since the last operator key: only the operator changes.
         PendingOperator = static_cast<std::uint8_t>(code);
         SetOperatorLabel(code, n);
-        if (code == OpExp || code == OpFE)
+        if ((code == OpExp || code == OpFE) && !ErrorShown)
             DisplayText = "0";
         return;
     }
-    ApplyPendingOperation();
+    // A chain that has failed computes nothing more, and its error stays in
+    // sight: a "0" here would read as the answer.
+    if (!ErrorShown)
+        ApplyPendingOperation();
     PendingOperator = static_cast<std::uint8_t>(code);
     SetOperatorLabel(code, n);
-    if (!ExponentDisplay)
+    if (ErrorShown)
+        ShowError();
+    else if (!ExponentDisplay)
         DisplayText = "0";
     StartNewNumber = true;
     AwaitingOperand = true;
@@ -255,9 +286,16 @@ void CalculatorEngine::Equal()
     StopReadOut = true;
     host_.PlayCue("等于", false);
     const int n = DigitCount(DisplayText);
-    ApplyPendingOperation();
+    const bool chainFailed = ErrorShown;
+    if (!chainFailed)
+        ApplyPendingOperation();
     if (ErrorShown) {
         ErrorShown = false;
+        // A chain that failed at an operator key ends here, in the error;
+        // outside F-E mode equals ends every chain by clearing it.
+        if (chainFailed && !ExponentDisplay)
+            ResetCalculator();
+        ShowError();
         return;
     }
     const Extended r = Accumulator;
@@ -280,9 +318,13 @@ bool CalculatorEngine::ReadOut()
     const std::string spoken = MainReadOutText(DisplayText, DisplayValue() >= 0);
     StartNewNumber = true;
     StopReadOut = false;
+    const std::uint64_t generation = ++readOutGeneration_;
     for (const std::string &cue : CueNamesOf(spoken)) {
         host_.ProcessPendingEvents();
-        if (StopReadOut)
+        // A key pressed meanwhile ends this read-out for good, and so does an
+        // equals whose own read-out completed inside it: the rest of this
+        // number would be heard glued to the newer one.
+        if (StopReadOut || generation != readOutGeneration_)
             return false;
         host_.PlayCue(cue, false);
     }
@@ -309,7 +351,9 @@ void CalculatorEngine::btnCountdownClick()
         StopReadOut = true;
         host_.PlayCue("导数", true);
         const Extended x = DisplayValue();
-        if (x != 0)
+        if (x == 0)
+            ShowError();
+        else
             DisplayText = GeneralNumberText(CheckedDivide(1, x));
         host_.FocusInput();
         StartNewNumber = true;
@@ -370,8 +414,9 @@ void CalculatorEngine::btnMPlusClick()
     RunHandler([&] {
         StopReadOut = true;
         host_.PlayCue("M+", true);
-        if (MemoryValue != 0)
-            MemoryValue = CheckedResult(MemoryValue + DisplayValue());
+        // Also on an empty memory: M+ and M- start it as MS does.
+        MemoryValue = CheckedResult(MemoryValue + DisplayValue());
+        MemoryIndicator = "M";
         StartNewNumber = true;
     });
 }
@@ -381,8 +426,8 @@ void CalculatorEngine::btnMMinusClick()
     RunHandler([&] {
         StopReadOut = true;
         host_.PlayCue("M-", true);
-        if (MemoryValue != 0)
-            MemoryValue = CheckedResult(MemoryValue - DisplayValue());
+        MemoryValue = CheckedResult(MemoryValue - DisplayValue());
+        MemoryIndicator = "M";
         StartNewNumber = true;
     });
 }

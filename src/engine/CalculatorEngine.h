@@ -42,6 +42,8 @@ public:
     bool AwaitingOperand = false;
     bool StartNewNumber = false;
     bool StopReadOut = false;
+    // An evaluation of the running chain was refused or faulted: the chain
+    // computes nothing more and its equals shows the error (CE starts afresh).
     bool ErrorShown = false;
     bool ExponentDisplay = false;
     Extended MemoryValue = 0;
@@ -93,12 +95,18 @@ public:
     void PasteText(const std::string &text);
 
     // Runs one key press: a CalcError that escapes body is reported through
-    // the host's default error report and ends the key there.
+    // the host's default error report and ends the key there. A key that
+    // shows the error text or a fault report is followed by the cue "错误".
     void RunHandler(const std::function<void()> &body);
 
     // Pieces the scientific keys share (they do not report faults themselves).
     void ApplyPendingOperation();
     void OperatorKey(int code);
+    // Puts "错误！" on the display as a finished value (the next digit starts
+    // a new number) and marks the running key as one that ends in an error.
+    void ShowError();
+    // The default error report of a key's fault, with the cue "错误" first.
+    void ReportKeyFault(const std::string &message);
     EngineHost &Host() { return host_; }
 
 private:
@@ -110,6 +118,12 @@ private:
     static int DigitCount(const std::string &text);
 
     EngineHost &host_;
+    // Set by ShowError for the key that is running; each RunHandler keeps
+    // its own, since keys run nested inside a read-out.
+    bool keyShowedError_ = false;
+    // Counts read-outs started: a read-out whose number is no longer the
+    // latest has been overtaken by a nested equals and ends for good.
+    std::uint64_t readOutGeneration_ = 0;
 };
 
 } // namespace tallyvox

@@ -16,17 +16,27 @@
 
 namespace tallyvox {
 
-// The fixed script text run before every expression: nine upper-case
-// functions (SIN COS TAN ABS ASIN ACOS ATAN INT SQRT), three lines each, every
-// line ended by CR LF. SIN, COS and TAN take degrees; ASIN, ACOS and ATAN
-// scale their argument (not their result) by π/180.
+// The fixed script text run before every expression, every line ended by
+// CR LF: the upper-case functions SIN COS TAN ABS ASIN ACOS ATAN INT SQRT LN
+// LOG EXP POW and the constants PI and E. SIN, COS and TAN take degrees and
+// are exact at whole multiples of 90 (tan also of 45, and no value at the
+// odd multiples of 90); ASIN, ACOS and ATAN answer in degrees.
 const std::string &ExpressionPrelude();
 
 // Letters a–z to A–Z; everything else, other scripts included, unchanged.
 std::string UpperCaseLetters(std::string_view text);
 
+// "^" as the power, as on the keypad, instead of the script's exclusive-or:
+// a^b becomes Math.pow(a,b). It binds tighter than a sign on its left and
+// groups from the right (-2^2 = -4, 2^3^2 = 512, 2*3^2 = 18, 2^-1 = 0.5). An
+// operand is a number, a name, a quoted text or a bracketed group, with the
+// calls, indexes and member accesses that follow it. A "^" without two such
+// operands, and everything inside quotes, is left as it is.
+std::string RewritePowers(std::string_view expression);
+
 // The prelude, "result = ", and the expression with a–z upper-cased, so
-// that "sin", "Sin" and "SIN" all call the prelude's SIN.
+// that "sin", "Sin" and "SIN" all call the prelude's SIN, and "^" rewritten
+// as the power.
 std::string BuildExpressionStatement(std::string_view expression);
 
 // The variable the statement leaves its value in.
@@ -41,7 +51,7 @@ struct FunctionMenuItem {
     const char *text; // inserted into the expression
 };
 
-const std::array<FunctionMenuItem, 9> &FunctionMenu();
+const std::array<FunctionMenuItem, 15> &FunctionMenu();
 
 // The inserted text of the item with this tag; "" for any other tag.
 std::string_view FunctionTextOf(int tag);
@@ -61,8 +71,9 @@ std::string InsertedAt(std::string_view text, std::size_t position, std::string_
 // in the whole expression (case-sensitive, left to right, not overlapping)
 // becomes functionText and newExpression is not used; otherwise the text
 // becomes newExpression. Either way the caret lands at the old selection
-// start plus the length of functionText minus one, which is between the
-// parentheses of a function inserted there. Clamped to the text.
+// start plus the length of functionText, minus one when it ends in ")",
+// which is between the parentheses of a function inserted there, and after
+// a constant. Clamped to the text.
 ExpressionEdit EditInsert(const ExpressionEdit &edit, std::string_view functionText, std::string_view newExpression);
 
 // What choosing a menu item does: the function text inserted at the caret,

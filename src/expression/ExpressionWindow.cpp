@@ -105,7 +105,10 @@ QPushButton *PlaceButton(QWidget *parent, const char *name, const QString &capti
 // through a QPointer, since events run between cues.
 class TForTest::ReadOutHost : public ExpressionReadOutHost {
 public:
-    explicit ReadOutHost(TForTest &window) : hooks_(window.hooks_), window_(&window) {}
+    explicit ReadOutHost(TForTest &window)
+        : hooks_(window.hooks_), window_(&window), generation_(++window.readOutGeneration_)
+    {
+    }
 
     void PlayCue(const std::string &name, bool async) override
     {
@@ -120,6 +123,19 @@ public:
         else
             QThread::msleep(static_cast<unsigned long>(milliseconds));
     }
+    void WaitForCueEnd() override
+    {
+        if (!hooks_.cueSounding || !hooks_.cueSounding())
+            return;
+        // Blocks as the pause does (events run only between the two), and is
+        // bounded should the player never report the end.
+        constexpr int kLongestCueMs = 5000;
+        for (int waited = 0; waited < kLongestCueMs && hooks_.cueSounding() && !Abandoned(); waited += 5)
+            QThread::msleep(5);
+        // The device reports an empty queue up to one period (~23 ms) before
+        // the last samples are heard.
+        QThread::msleep(25);
+    }
     void ShowMessage(const std::string &caption, const std::string &text) override
     {
         if (hooks_.showMessage)
@@ -127,11 +143,18 @@ public:
         else
             QMessageBox::information(window_.data(), FromUtf8(caption), FromUtf8(text));
     }
-    bool Abandoned() const override { return hooks_.mainWindowClosed && hooks_.mainWindowClosed(); }
+    // A newer calculation's read-out ends this one for good, or the rest of
+    // this number would be heard glued to the newer one.
+    bool Abandoned() const override
+    {
+        return (hooks_.mainWindowClosed && hooks_.mainWindowClosed()) || !window_ ||
+               window_->readOutGeneration_ != generation_;
+    }
 
 private:
     ExpressionWindowHooks hooks_;
     QPointer<TForTest> window_;
+    unsigned generation_;
 };
 
 TForTest::TForTest(ScriptEvaluator &script, ExpressionWindowHooks hooks, QWidget *parent)
@@ -159,6 +182,9 @@ TForTest::TForTest(ScriptEvaluator &script, ExpressionWindowHooks hooks, QWidget
     lbl2 = Place<QLabel>(this, "lbl2", QStringLiteral("计算结果"), 28, 67, 54, 12);
     lbl2->setText(QStringLiteral("计算结果:"));
     EditOutPut = Place<QLineEdit>(this, "EditOutPut", QStringLiteral("计算结果"), 96, 63, 133, 20);
+    // Read-only, yet in the Tab order, so a screen reader can read it again.
+    EditOutPut->setReadOnly(true);
+    EditOutPut->setFocusPolicy(Qt::StrongFocus);
     lbl2->setBuddy(EditOutPut);
     lbl1 = Place<QLabel>(this, "lbl1", QStringLiteral("例如：(3-55)*(10+sin(30))"), 235, 67, 150, 12);
     lbl1->setText(QStringLiteral("例如：(3-55)*(10+sin(30))"));
@@ -217,15 +243,20 @@ void TForTest::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Escape:
-        // No cancel button: Esc does not close.
+        // As 关闭: once a running read-out has finished.
+        CloseWhenIdle();
         event->accept();
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        // No default button either; as on any dialog, Enter presses the
-        // button that has the focus.
-        if (auto *button = qobject_cast<QPushButton *>(focusWidget()); button && button->isEnabled())
-            button->click();
+        // The focused button is pressed, as on any dialog; anywhere else
+        // Enter calculates.
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget())) {
+            if (button->isEnabled())
+                button->click();
+        } else {
+            btnCalc->click();
+        }
         event->accept();
         return;
     default: QDialog::keyPressEvent(event);

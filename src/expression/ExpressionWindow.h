@@ -4,9 +4,10 @@
 //
 // Created once and hidden, never destroyed, when closed, so the two texts
 // survive between openings. The read-out lets events run between cues, so a
-// calculation can run inside a running one; closing waits until the read-out
-// has finished. Cues, the pause and the main window's state come in through
-// ExpressionWindowHooks.
+// calculation can run inside a running one, which ends the older read-out;
+// closing waits until the read-out has finished. Enter calculates (or presses
+// the focused button) and Esc closes. Cues, the pause and the main window's
+// state come in through ExpressionWindowHooks.
 #pragma once
 
 #include "expression/ExpressionCalculator.h"
@@ -35,6 +36,8 @@ struct ExpressionWindowHooks {
     std::function<bool()> mainWindowClosed;
     // The pause before each read-out cue; default: the thread sleeps.
     std::function<void(int milliseconds)> wait;
+    // True while a cue is still sounding; unset: cues end at once.
+    std::function<bool()> cueSounding;
     // The failure message; default: an information box owned by the window.
     std::function<void(const QString &caption, const QString &text)> showMessage;
 };
@@ -85,6 +88,8 @@ private:
 
     int readOutDepth_ = 0;      // read-outs running, nested ones included
     bool closePending_ = false; // a close came during a read-out
+    // Counts read-outs started; only the latest one may go on.
+    unsigned readOutGeneration_ = 0;
 };
 
 } // namespace tallyvox

@@ -6,12 +6,11 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace tallyvox {
 
 namespace {
-
-constexpr const char *kErrorText = "错误！";
 
 // Largest n whose factorial still fits the extended range (1754! ~ 2E4930).
 constexpr int kLargestFactorial = 1754;
@@ -22,6 +21,12 @@ enum class Group { Circular, Hyperbolic, Inverse };
 Group GroupOf(int tag)
 {
     return tag < TagSinh ? Group::Circular : tag < TagAsin ? Group::Hyperbolic : Group::Inverse;
+}
+
+// A full turn in the mode's own unit; radians have no exact one.
+Extended FullTurn(AngleMode mode)
+{
+    return mode == AngleMode::Grads ? 400 : 360;
 }
 
 // The argument, multiplying and dividing in the order the modes define.
@@ -37,7 +42,41 @@ Extended TrigArgument(Extended x, AngleMode mode, Group group)
     return a;
 }
 
-// e^|a| must stay inside the extended range, even for tanh.
+// The circular functions of an angle that is a whole number of eighth turns
+// (45 degrees, 50 grads), where their value is exact: sin and cos at the
+// quarter turns, tan at every eighth. turnRemainder is the angle reduced by
+// whole turns; fmod is exact, and so is every step here, so 180 is found to
+// be a half turn without any tolerance. Empty where the value is not exact.
+std::optional<Extended> ExactCircular(int tag, Extended turnRemainder, Extended fullTurn)
+{
+    const Extended eighth = fullTurn / 8;
+    if (std::fmod(turnRemainder, eighth) != 0)
+        return std::nullopt;
+    const int eighths = (static_cast<int>(turnRemainder / eighth) % 8 + 8) % 8;
+    if (tag == TagTan) {
+        if (eighths % 4 == 2)
+            throw FloatFault(FaultKind::DivisionByZero); // the pole at an odd quarter turn
+        return eighths % 4 == 0 ? 0 : eighths % 4 == 1 ? 1 : -1;
+    }
+    if (eighths % 2 != 0)
+        return std::nullopt; // sin and cos of 45 degrees are irrational
+    constexpr std::array<Extended, 4> sine{0, 1, 0, -1};
+    const int quarter = eighths / 2;
+    return tag == TagSin ? sine[quarter] : sine[(quarter + 1) % 4];
+}
+
+// The inverse functions answer in the chosen unit.
+Extended FromRadians(Extended r, AngleMode mode)
+{
+    switch (mode) {
+    case AngleMode::Degrees: return CheckedResult(r * 180) / Pi();
+    case AngleMode::Grads: return CheckedResult(r * 200) / Pi();
+    default: return r;
+    }
+}
+
+// e^|a| must stay inside the extended range (sinh and cosh only: tanh is
+// ±1 long before that).
 void CheckHyperbolicRange(Extended a)
 {
     CheckedResult(std::exp(std::fabs(a)));
@@ -51,11 +90,28 @@ Extended TrigFunction(int tag, Extended a)
     case TagTan: return CheckedResult(std::tan(a));
     case TagSinh: CheckHyperbolicRange(a); return CheckedResult(std::sinh(a));
     case TagCosh: CheckHyperbolicRange(a); return CheckedResult(std::cosh(a));
-    case TagTanh: CheckHyperbolicRange(a); return CheckedResult(std::tanh(a));
+    case TagTanh: return CheckedResult(std::tanh(a));
     case TagAsin: return CheckedResult(std::asin(a));
     case TagAcos: return CheckedResult(std::acos(a));
     default: return CheckedResult(std::atan(a));
     }
+}
+
+// The value of a function key for the display value x in the given mode.
+Extended FunctionValue(int tag, Extended x, AngleMode mode)
+{
+    switch (GroupOf(tag)) {
+    case Group::Inverse: return FromRadians(TrigFunction(tag, x), mode);
+    case Group::Hyperbolic: return TrigFunction(tag, TrigArgument(x, mode, Group::Hyperbolic));
+    case Group::Circular: break;
+    }
+    if (mode == AngleMode::Radians)
+        return TrigFunction(tag, x);
+    // Whole turns come off exactly in the angle's own unit first.
+    const Extended turnRemainder = CheckedResult(std::fmod(x, FullTurn(mode)));
+    if (const auto exact = ExactCircular(tag, turnRemainder, FullTurn(mode)))
+        return *exact;
+    return TrigFunction(tag, TrigArgument(turnRemainder, mode, Group::Circular));
 }
 
 Extended Logarithm(Extended x, bool common)
@@ -143,10 +199,9 @@ void ScientificKeys::SpbcOsClick(int tag)
         engine_.Host().PlayCue(std::string(key->cue), true);
         const Extended x = engine_.DisplayValue();
         try {
-            const Extended a = TrigArgument(x, angle_, GroupOf(tag));
-            engine_.DisplayText = GeneralNumberText(TrigFunction(tag, a));
+            engine_.DisplayText = GeneralNumberText(FunctionValue(tag, x, angle_));
         } catch (const FloatFault &) {
-            engine_.DisplayText = kErrorText;
+            engine_.ShowError();
         }
         engine_.Host().FocusInput();
         engine_.StartNewNumber = true;
@@ -172,7 +227,7 @@ void ScientificKeys::SpbLnClick()
         try {
             engine_.DisplayText = GeneralNumberText(Logarithm(engine_.DisplayValue(), false));
         } catch (const FloatFault &) {
-            // The logarithm of x <= 0 leaves the display as it was.
+            engine_.ShowError(); // x <= 0
         }
         engine_.Host().FocusInput();
         engine_.StartNewNumber = true;
@@ -187,6 +242,7 @@ void ScientificKeys::SpbLogClick()
         try {
             engine_.DisplayText = GeneralNumberText(Logarithm(engine_.DisplayValue(), true));
         } catch (const FloatFault &) {
+            engine_.ShowError(); // x <= 0
         }
         engine_.Host().FocusInput();
         engine_.StartNewNumber = true;
@@ -223,7 +279,7 @@ void ScientificKeys::ScriptKey(const char *cue, const std::string &statement)
     engine_.Host().PlayCue(cue, true);
     engine_.DisplayText = script_.EvalScript(statement, "str");
     if (engine_.DisplayText.empty())
-        engine_.DisplayText = kErrorText;
+        engine_.ShowError();
     engine_.Host().FocusInput();
     engine_.StartNewNumber = true;
 }
@@ -240,7 +296,7 @@ void ScientificKeys::SpbXPFClick(int tag)
             engine_.StopReadOut = true;
             engine_.OperatorKey(OpPower);
             if (engine_.DisplayText.empty())
-                engine_.DisplayText = kErrorText;
+                engine_.ShowError();
             engine_.Host().FocusInput();
             engine_.StartNewNumber = true;
         }

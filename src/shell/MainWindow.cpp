@@ -125,9 +125,9 @@ void TFrmMain::RunKey(const std::function<void()> &call)
     try {
         call();
     } catch (const std::exception &e) {
-        ReportFault(e.what());
+        engine_.ReportKeyFault(e.what());
     } catch (...) {
-        ReportFault("Unknown error");
+        engine_.ReportKeyFault("Unknown error");
     }
     RefreshFromEngine();
 }
@@ -181,6 +181,7 @@ TForTest &TFrmMain::ExpressionWindow()
         ExpressionWindowHooks hooks;
         hooks.playCue = [this](const std::string &name, bool async) { PlayCue(name, async); };
         hooks.mainWindowClosed = [this] { return cueStreamReleased_; };
+        hooks.cueSounding = [this] { return !options_.cueSink && CueStream && CueStream->IsSounding(); };
         ForTest = new TForTest(*script_, std::move(hooks), this);
     }
     return *ForTest;

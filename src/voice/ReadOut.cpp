@@ -5,38 +5,85 @@
 #include "numbers/Utf8.h"
 #include "voice/NumberWords.h"
 
-#include <cstdint>
-
 namespace tallyvox {
 
 namespace {
 
-// Truncation toward zero into a 64-bit integer; a value outside that range
-// (or not a number) is an invalid operation, as the x87 conversion reports.
-Extended TruncatedToInt64(Extended v)
+struct NumberParts {
+    std::string_view integer;  // digits before the point, sign included
+    std::string_view fraction; // from the point up to the exponent, point included
+    std::string_view exponent; // from "E" to the end
+};
+
+NumberParts SplitNumber(std::string_view text)
 {
-    if (!(v >= -0x1p63L && v < 0x1p63L))
-        throw FloatFault(FaultKind::InvalidOperation);
-    return static_cast<Extended>(static_cast<std::int64_t>(v));
+    NumberParts parts;
+    const std::size_t e = text.find_first_of("Ee");
+    if (e != std::string_view::npos)
+        parts.exponent = text.substr(e);
+    const std::string_view mantissa = text.substr(0, e);
+    const std::size_t point = mantissa.find('.');
+    parts.integer = mantissa.substr(0, point);
+    if (point != std::string_view::npos)
+        parts.fraction = mantissa.substr(point);
+    return parts;
+}
+
+bool IsBlank(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+std::string_view TrimmedBlanks(std::string_view text)
+{
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The expression result's spoken text without its sign, and whether it is
+// negative. False when the text is no finite number or has more whole digits
+// than number words exist for.
+bool ExpressionSpokenText(std::string_view resultText, std::string *spoken, bool *negative)
+{
+    std::string_view text = TrimmedBlanks(resultText);
+    if (!TryParseNumber(text, false, nullptr))
+        return false;
+    *negative = text.front() == '-';
+    if (text.front() == '-' || text.front() == '+')
+        text.remove_prefix(1);
+    const NumberParts parts = SplitNumber(text);
+    std::string_view digits = parts.integer;
+    while (digits.size() > 1 && digits.front() == '0')
+        digits.remove_prefix(1);
+    try {
+        *spoken = NumToBigStr(digits);
+    } catch (const CalcError &) {
+        return false;
+    }
+    if (spoken->empty())
+        *spoken = "0";
+    spoken->append(parts.fraction);
+    spoken->append(parts.exponent);
+    return true;
 }
 
 } // namespace
 
 std::string MainReadOutText(std::string_view displayText, bool displayValueNonNegative)
 {
-    const std::size_t point = displayText.find('.');
-    const std::string_view integerPart = displayText.substr(0, point);
-    const std::string_view fractionPart =
-        point == std::string_view::npos ? std::string_view() : displayText.substr(point);
-
+    const NumberParts parts = SplitNumber(displayText);
     std::string spoken;
-    if (integerPart == "0")
+    if (parts.integer == "0")
         spoken = "0";
     else if (displayValueNonNegative)
-        spoken = NumToBigStr(integerPart);
+        spoken = NumToBigStr(parts.integer);
     else
-        spoken = "负" + NumToBigStr(WithoutFirstChar(integerPart));
-    spoken += fractionPart;
+        spoken = "负" + NumToBigStr(WithoutFirstChar(parts.integer));
+    spoken += parts.fraction;
+    spoken += parts.exponent;
     return spoken;
 }
 
@@ -46,35 +93,33 @@ void ExpressionReadOut(const std::string &resultText, ExpressionReadOutHost &hos
         return;
     host.PlayCue("等于", true);
 
-    std::string words;
-    try {
-        Extended v = StrToFloat(resultText);
-        if (v < 0) {
-            if (host.Abandoned())
-                return;
-            host.PlayCue("负", true);
-            v = StrToFloat(WithoutFirstChar(resultText));
-        }
-        words = NumToBigStr(GeneralNumberText(TruncatedToInt64(v)));
-    } catch (...) {
-        words.clear();
-        host.ShowMessage("提示", "表达式错误，无法运算！");
+    // Each cue waits for the one before: "负" used to cut "等于" off.
+    const auto playAfterPrevious = [&host](const std::string &name) {
+        host.WaitForCueEnd();
+        if (host.Abandoned())
+            return false;
+        host.PlayCue(name, true);
+        return true;
+    };
+
+    std::string spoken;
+    bool negative = false;
+    if (!ExpressionSpokenText(resultText, &spoken, &negative)) {
+        // No value is not a value: nothing of it is read.
+        if (playAfterPrevious("错误"))
+            host.ShowMessage("提示", "表达式错误，无法运算！");
+        return;
     }
+    if (negative && !playAfterPrevious("负"))
+        return;
 
-    const std::size_t point = resultText.find('.');
-    if (words.empty())
-        words = "0";
-    if (point != std::string::npos)
-        words.append(resultText, point);
-
-    for (const std::string &name : CueNamesOf(words)) {
+    for (const std::string &name : CueNamesOf(spoken)) {
         host.ProcessPendingEvents();
         if (host.Abandoned())
             return;
         host.Wait(500);
-        if (host.Abandoned())
+        if (host.Abandoned() || !playAfterPrevious(name))
             return;
-        host.PlayCue(name, true);
     }
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The equals key's read-out: cue order, interruption by a key pressed while a
-// cue plays, and a nested equals that runs its own read-out.
+// cue plays, and nested equals keys that end the older read-outs for good.
 #include "engine/CalculatorEngine.h"
 
 #include <gtest/gtest.h>
@@ -104,25 +104,35 @@ TEST_P(Interrupt, StopsAfterTheCueThatIsPlaying)
 
 INSTANTIATE_TEST_SUITE_P(AfterCue, Interrupt, ::testing::Values(1, 2, 3, 7));
 
-TEST(ReadOut, NestedEqualsReadsItsOwnResultThenTheOuterGoesOn)
+// Two equals pressed during read-outs, each with a new number: once the
+// newest read-out has finished, nothing of an older number follows (the
+// older read-outs went on with "拾", "3" and "拾", "5").
+TEST(ReadOut, NestedEqualsEndsEveryOlderReadOutForGood)
 {
     ScriptedHost host;
     CalculatorEngine e(host);
     e.StartUp();
     Keys(e, "7+8");
     host.cues.clear();
-    host.pressDuringCue = 1; // during "1" of the outer read-out
+    host.pressDuringCue = 1; // during "1" of 15
     host.press = [&] {
-        host.pressDuringCue = SIZE_MAX;
+        host.pressDuringCue = 3; // during "2" of 23
+        host.press = [&] {
+            host.pressDuringCue = SIZE_MAX;
+            e.PasteText("46");
+            e.btnEqualClick();
+        };
+        e.PasteText("23");
         e.btnEqualClick();
     };
     e.btnEqualClick();
-    EXPECT_EQ(host.cues, (std::vector<std::string>{"等于", "1", "等于", "1", "拾", "5", "拾", "5"}));
+    EXPECT_EQ(host.cues, (std::vector<std::string>{"等于", "1", "等于", "2", "等于", "4", "拾", "6"}));
+    EXPECT_EQ(e.DisplayText, "46");
     EXPECT_FALSE(e.StopReadOut);
     EXPECT_EQ(e.LabelText, "");
 }
 
-TEST(ReadOut, RefusedEqualsReadsNothing)
+TEST(ReadOut, RefusedEqualsReadsOnlyTheErrorCue)
 {
     ScriptedHost host;
     CalculatorEngine e(host);
@@ -131,14 +141,14 @@ TEST(ReadOut, RefusedEqualsReadsNothing)
     e.btnAddClick(OpDivide);
     host.cues.clear();
     e.btnEqualClick();
-    EXPECT_EQ(host.cues, (std::vector<std::string>{"等于"}));
+    EXPECT_EQ(host.cues, (std::vector<std::string>{"等于", "错误"}));
     EXPECT_EQ(e.DisplayText, "错误！");
     EXPECT_TRUE(host.faults.empty());
 }
 
-TEST(ReadOut, EmptySpokenTextStillCompletes)
+TEST(ReadOut, ExponentFormIsReadInFullAndCompletes)
 {
-    // 1E15 has no readable integer part: nothing is read, the key completes.
+    // It read nothing: NumToBigStr has no words for "1E15".
     ScriptedHost host;
     CalculatorEngine e(host);
     e.StartUp();
@@ -146,7 +156,7 @@ TEST(ReadOut, EmptySpokenTextStillCompletes)
     host.cues.clear();
     e.btnEqualClick();
     EXPECT_EQ(e.DisplayText, "1E15");
-    EXPECT_EQ(host.cues, (std::vector<std::string>{"等于"}));
+    EXPECT_EQ(host.cues, (std::vector<std::string>{"等于", "1", "E", "1", "5"}));
     EXPECT_FALSE(e.StopReadOut);
 }
 

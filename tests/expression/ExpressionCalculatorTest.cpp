@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -48,35 +49,21 @@ std::size_t Columns(std::string_view utf8)
     return ascii + 2 * (chars - ascii);
 }
 
-TEST(ExpressionPrelude, IsTheFixedText)
+// The prelude was a fixed 518-character text; it now also holds the exact
+// angles, the inverse functions in degrees and LN, LOG, EXP, POW, PI, E.
+TEST(ExpressionPrelude, DefinesItsNamesOnCrLfLines)
 {
     const std::string &prelude = ExpressionPrelude();
-    EXPECT_EQ(prelude.size(), 518u);
-    EXPECT_EQ(CharCount(prelude), 518u);
     ASSERT_GE(prelude.size(), 2u);
     EXPECT_EQ(prelude.substr(prelude.size() - 2), "\r\n");
     const auto lines = Lines(prelude);
-    ASSERT_EQ(lines.size(), 27u);
-    const std::pair<const char *, const char *> functions[] = {
-        {"SIN", "return (Math.sin(A * Math.PI / 180));"},
-        {"COS", "return (Math.cos(A * Math.PI / 180));"},
-        {"TAN", "return (Math.tan(A * Math.PI / 180));"},
-        {"ABS", "return (Math.abs(A));"},
-        {"ASIN", "return (Math.asin(A * Math.PI / 180));"},
-        {"ACOS", "return (Math.acos(A * Math.PI / 180));"},
-        {"ATAN", "return (Math.atan(A * Math.PI / 180));"},
-        {"INT", "return (parseInt(A));"},
-        {"SQRT", "return (Math.sqrt(A));"},
-    };
-    for (std::size_t i = 0; i < 9; ++i) {
-        SCOPED_TRACE(functions[i].first);
-        EXPECT_EQ(lines[3 * i], std::string("function ") + functions[i].first + "(A){");
-        EXPECT_EQ(lines[3 * i + 1], std::string("  ") + functions[i].second);
-        EXPECT_EQ(lines[3 * i + 2], "}");
-    }
-    // No bare LF or CR anywhere.
     for (const std::string &line : lines)
         EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+    for (const char *definition :
+         {"function SIN(A){", "function COS(A){", "function TAN(A){", "function ABS(A){", "function ASIN(A){",
+          "function ACOS(A){", "function ATAN(A){", "function INT(A){", "function SQRT(A){", "function LN(A){",
+          "function LOG(A){", "function EXP(A){", "function POW(A,B){", "var PI = Math.PI;", "var E = Math.E;"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), definition), lines.end()) << definition;
 }
 
 TEST(ExpressionStatement, UpperCasesAsciiLettersOnly)
@@ -95,6 +82,33 @@ TEST(ExpressionStatement, UpperCasesAsciiLettersOnly)
         EXPECT_EQ(UpperCaseLetters(expression), upper);
         EXPECT_EQ(BuildExpressionStatement(expression), ExpressionPrelude() + "result = " + upper);
     }
+    EXPECT_EQ(BuildExpressionStatement("pi^2"), ExpressionPrelude() + "result = Math.pow(PI,2)");
+}
+
+TEST(ExpressionStatement, CaretIsThePowerWithItsPrecedence)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"2^3", "Math.pow(2,3)"},
+        {"2 ^ 3", "Math.pow(2,3)"},
+        {"-2^2", "-Math.pow(2,2)"},
+        {"2^3^2", "Math.pow(2,Math.pow(3,2))"},
+        {"2*3^2+1", "2*Math.pow(3,2)+1"},
+        {"2^-3^2", "Math.pow(2,-Math.pow(3,2))"},
+        {"(1+2)^-X[1]", "Math.pow((1+2),-X[1])"},
+        {"SQRT(4)^(1^2)", "Math.pow(SQRT(4),(Math.pow(1,2)))"},
+        {"MATH.PI^2", "Math.pow(MATH.PI,2)"},
+        {"1E-3^2", "Math.pow(1E-3,2)"},
+        {"0X1E^2", "Math.pow(0X1E,2)"},
+        // Left alone: inside quotes, without two operands, the "^=" operator.
+        {"'2^3'+\"^\"", "'2^3'+\"^\""},
+        {"2^", "2^"},
+        {"^2", "^2"},
+        {"A^=2", "A^=2"},
+        {"(2^3", "(Math.pow(2,3)"},
+        {"2^3)", "Math.pow(2,3))"},
+    };
+    for (const auto &[expression, rewritten] : cases)
+        EXPECT_EQ(RewritePowers(expression), rewritten) << expression;
 }
 
 TEST(FunctionMenu, ItemsLineUpAndAreFoundByTag)
@@ -107,14 +121,17 @@ TEST(FunctionMenu, ItemsLineUpAndAreFoundByTag)
         // The bracketed words line up: every caption is as wide, counting a
         // Chinese character as two columns.
         EXPECT_EQ(Columns(menu[i].caption), 15u);
-        // Each inserted text calls a prelude function once upper-cased.
-        const std::string call = UpperCaseLetters(menu[i].text);
-        EXPECT_NE(ExpressionPrelude().find("function " + call.substr(0, call.size() - 2) + "(A){"), std::string::npos);
+        // Each inserted text names a prelude function or constant once upper-cased.
+        const std::string text = UpperCaseLetters(menu[i].text);
+        const std::string name = text.substr(0, text.find('('));
+        EXPECT_TRUE(ExpressionPrelude().find("function " + name + "(") != std::string::npos ||
+                    ExpressionPrelude().find("var " + name + " = ") != std::string::npos);
     }
     EXPECT_EQ(FunctionTextOf(2), "Sqrt()");
     EXPECT_EQ(FunctionTextOf(3), "Sin()");
+    EXPECT_EQ(FunctionTextOf(13), "Pi");
     EXPECT_EQ(FunctionTextOf(-1), "");
-    EXPECT_EQ(FunctionTextOf(9), "");
+    EXPECT_EQ(FunctionTextOf(15), "");
 }
 
 struct InsertCase {
@@ -141,6 +158,7 @@ TEST(FunctionMenu, InsertsAtTheCaretOrReplacesTheSelection)
         {"occurrences do not overlap", {"aaa", 0, 2}, "Int()", "Int()a", 4},
         {"selection of wide characters", {"中+中文", 2, 1}, "Int()", "Int()+Int()文", 6},
         {"caret clamped to a shorter text", {"abcdefgh-abcdefgh", 9, 8}, "Sin()", "Sin()-Sin()", 11},
+        {"a constant leaves the caret after it", {"2*", 2, 0}, "Pi", "2*Pi", 4},
     };
     for (const InsertCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -194,15 +212,47 @@ TEST(CalculateExpression, ResultsAndTheirCues)
          {"等于", "1", "仟", "2", "佰", "3", "拾", "4", "万", "5", "仟", "6", "佰", "7", "拾", "8", "10", "9"},
          false},
         {"cos(60)*100", "50", {"等于", "5", "拾"}, false},
-        // Failures: the message, then "0".
-        {"pi", "", {"等于", "0"}, true},
-        {"Math.PI", "", {"等于", "0"}, true},
-        {"", "", {"等于", "0"}, true},
-        {"(3-", "", {"等于", "0"}, true},
-        {"1/0", "INF", {"等于", "0"}, true},
-        {"0/0", "NAN", {"等于", "0"}, true},
-        {"1<2", "true", {"等于", "0"}, true},
-        {"'1.25'+'X'", "1.25X", {"等于", "0", "10", "2", "5", "X"}, true},
+        // "^" is the power (it was exclusive-or: 2^3 gave 1).
+        {"2^3", "8", {"等于", "8"}, false},
+        {"2^3^2", "512", {"等于", "5", "佰", "1", "拾", "2"}, false},
+        {"-2^2", "-4", {"等于", "负", "4"}, false},
+        {"2*3^2", "18", {"等于", "1", "拾", "8"}, false},
+        {"2^-1", "0.5", {"等于", "0", "10", "5"}, false},
+        // The functions people type (pi was an undefined name).
+        {"ln(1)", "0", {"等于", "0"}, false},
+        {"LOG(1000)", "3", {"等于", "3"}, false},
+        {"exp(0)+pow(2,10)", "1025", {"等于", "1", "仟", "0", "2", "拾", "5"}, false},
+        {"pi",
+         "3.14159265358979",
+         {"等于", "3", "10", "1", "4", "1", "5", "9", "2", "6", "5", "3", "5", "8", "9", "7", "9"},
+         false},
+        {"e^2",
+         "7.38905609893065",
+         {"等于", "7", "10", "3", "8", "9", "0", "5", "6", "0", "9", "8", "9", "3", "0", "6", "5"},
+         false},
+        // Exact angles, and the inverse functions in degrees (they took π/180 on their argument).
+        {"sin(180)+cos(90)+sin(-540)", "0", {"等于", "0"}, false},
+        {"cos(180)", "-1", {"等于", "负", "1"}, false},
+        {"tan(45)", "1", {"等于", "1"}, false},
+        {"asin(0.5)+acos(-1)+atan(1)", "255", {"等于", "2", "佰", "5", "拾", "5"}, false},
+        // Big and blank-padded results read right (they read "0" and the fraction, or "负", "0").
+        {"10^15", "1E15", {"等于", "1", "E", "1", "5"}, false},
+        {"123456789*1000000000",
+         "1.23456789E17",
+         {"等于", "1", "10", "2", "3", "4", "5", "6", "7", "8", "9", "E", "1", "7"},
+         false},
+        {"'  -25'", "  -25", {"等于", "负", "2", "拾", "5"}, false},
+        // Failures: the error cue and the message, nothing read (it read "0").
+        {"Math.PI", "", {"等于", "错误"}, true},
+        {"", "", {"等于", "错误"}, true},
+        {"(3-", "", {"等于", "错误"}, true},
+        {"1/0", "INF", {"等于", "错误"}, true},
+        {"-1/0", "-INF", {"等于", "错误"}, true},
+        {"0/0", "NAN", {"等于", "错误"}, true},
+        {"tan(90)", "NAN", {"等于", "错误"}, true},
+        {"asin(2)", "NAN", {"等于", "错误"}, true},
+        {"1<2", "true", {"等于", "错误"}, true},
+        {"'1.25'+'X'", "1.25X", {"等于", "错误"}, true},
     };
     ScriptEvaluator script(SandboxProgram());
     for (const CalculationCase &c : cases) {
@@ -216,10 +266,12 @@ TEST(CalculateExpression, ResultsAndTheirCues)
             EXPECT_EQ(host.messages[0].first, "提示");
             EXPECT_EQ(host.messages[0].second, "表达式错误，无法运算！");
         }
-        // "等于" and "负" start together; every later cue after 500 ms.
-        const std::size_t immediate = std::string(c.output).rfind('-', 0) == 0 ? 2 : 1;
+        // "负" or "错误" follow "等于" as soon as it ends; every later cue comes
+        // 500 ms after the one before started, and never before it ended.
+        const std::size_t immediate = c.cues[1] == "负" || c.cues[1] == "错误" ? 2 : 1;
         EXPECT_EQ(host.waits, std::vector<int>(c.cues.size() - immediate, 500));
         EXPECT_EQ(host.eventSteps, static_cast<int>(c.cues.size() - immediate));
+        EXPECT_EQ(host.cuesAfterAnEnd, static_cast<int>(c.cues.size() - 1));
     }
 }
 
@@ -271,7 +323,7 @@ TEST(CalculateExpression, EndlessLoopTypedIntoTheWindowIsCutOff)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(CalculateExpression(loop, script, host), "");
     EXPECT_LT(std::chrono::steady_clock::now() - start, ScriptLimits{}.timeLimit + std::chrono::milliseconds(1500));
-    EXPECT_EQ(host.cues, (Cues{"等于", "0"}));
+    EXPECT_EQ(host.cues, (Cues{"等于", "错误"}));
     EXPECT_EQ(CalculateExpression("1+2", script, host), "3");
 }
 

@@ -370,9 +370,9 @@ private Q_SLOTS:
         };
         for (const char *key : {"btnNum7", "btnAdd", "btnNum8", "btnEqual"})
             Click(*window_, key);
-        // The nested read-out completes and leaves the flag clear, so the
-        // outer one goes on with its last cue.
-        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("7 加 8 等于 1 拾 等于 1 拾 5 5"));
+        // The nested read-out ends the outer one for good (it went on with
+        // its last "5", heard glued to the newer number).
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("7 加 8 等于 1 拾 等于 1 拾 5"));
         QCOMPARE(display_->text(), QStringLiteral("15"));
         QVERIFY(label_->text().isEmpty());
     }

@@ -21,6 +21,8 @@ public:
     bool allAsync = true;
     std::vector<int> waits; // milliseconds of each pause
     int eventSteps = 0;
+    // Cues played after the read-out waited for the previous one to end.
+    int cuesAfterAnEnd = 0;
     int focusCalls = 0;
     // caption and text; a fault report is captioned "Tallyvox"
     std::vector<std::pair<std::string, std::string>> messages;
@@ -36,7 +38,9 @@ public:
         EXPECT_FALSE(closed) << "cue " << name << " played after the main window closed";
         cues.push_back(name);
         allAsync = allAsync && async;
+        cuesAfterAnEnd += std::exchange(cueEnded_, false) ? 1 : 0;
     }
+    void WaitForCueEnd() override { cueEnded_ = true; }
     void ProcessPendingEvents() override
     {
         if (++eventSteps == closeAtEventStep)
@@ -55,6 +59,9 @@ public:
         messages.emplace_back(caption, text);
     }
     bool Abandoned() const override { return closed; }
+
+private:
+    bool cueEnded_ = false;
 };
 
 } // namespace tallyvox::test

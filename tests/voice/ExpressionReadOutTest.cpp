@@ -44,10 +44,12 @@ TEST_P(ExpressionReadOutTest, CuesMessagesAndPauses)
         EXPECT_TRUE(host.messages.empty());
     }
 
-    // One pause and one event step before every cue after "等于" and "负".
-    const int readCues = int(c.cues.size()) - (!c.cues.empty() && c.cues[0] == "负" ? 1 : 0);
+    // One pause and one event step before every cue after "等于" and "负"
+    // (or "错误"), and every cue after "等于" waits for the one before to end.
+    const int readCues = int(c.cues.size()) - (c.cues[0] == "负" || c.cues[0] == "错误" ? 1 : 0);
     EXPECT_EQ(host.waits, std::vector<int>(readCues, 500));
     EXPECT_EQ(host.eventSteps, readCues);
+    EXPECT_EQ(host.cuesAfterAnEnd, int(c.cues.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -58,15 +60,17 @@ INSTANTIATE_TEST_SUITE_P(
         ReadOutCase{"12345678.9",
                     {"1", "仟", "2", "佰", "3", "拾", "4", "万", "5", "仟", "6", "佰", "7", "拾", "8", "10", "9"},
                     false},
-        ReadOutCase{"-1.5E-5", {"负", "0", "10", "5", "E", "-", "5"}, false},
-        // Whole parts of 10^15 and more have no words: only their fraction is read.
-        ReadOutCase{"1E15", {"0"}, false}, ReadOutCase{"1.5E17", {"0", "10", "5", "E", "1", "7"}, false},
-        ReadOutCase{"9223372036854775807", {"0"}, false}, ReadOutCase{"-9223372036854775807", {"负", "0"}, false},
-        // Failures show the message and read "0" and the fraction.
-        ReadOutCase{"", {"0"}, true}, ReadOutCase{"1E19", {"0"}, true}, ReadOutCase{"9223372036854775808", {"0"}, true},
-        ReadOutCase{"-1E19", {"负", "0"}, true}, ReadOutCase{"INF", {"0"}, true}, ReadOutCase{"NAN", {"0"}, true},
-        ReadOutCase{"abc", {"0"}, true}, ReadOutCase{"1.5x", {"0", "10", "5", "x"}, true},
-        ReadOutCase{"1000000000000000000000000.5", {"0", "10", "5"}, true}));
+        // Exponent forms are read from their first digit (they were read as "0"
+        // and the fraction, or failed beyond 2^63).
+        ReadOutCase{"-1.5E-5", {"负", "1", "10", "5", "E", "-", "5"}, false},
+        ReadOutCase{"1E15", {"1", "E", "1", "5"}, false}, ReadOutCase{"1.5E17", {"1", "10", "5", "E", "1", "7"}, false},
+        ReadOutCase{"1E19", {"1", "E", "1", "9"}, false}, ReadOutCase{"-1E19", {"负", "1", "E", "1", "9"}, false},
+        // Blanks around a text result do not hide its sign (it read "负", "0").
+        ReadOutCase{"  -25", {"负", "2", "拾", "5"}, false}, ReadOutCase{"007.5 ", {"7", "10", "5"}, false},
+        // No finite number: the message and the error cue, nothing read (it read "0").
+        ReadOutCase{"", {"错误"}, true}, ReadOutCase{"INF", {"错误"}, true}, ReadOutCase{"-INF", {"错误"}, true},
+        ReadOutCase{"NAN", {"错误"}, true}, ReadOutCase{"true", {"错误"}, true}, ReadOutCase{"abc", {"错误"}, true},
+        ReadOutCase{"1.5x", {"错误"}, true}, ReadOutCase{"1000000000000000000000000.5", {"错误"}, true}));
 
 TEST(ExpressionReadOut, StopsAtOnceWhenTheMainWindowClosesBetweenCues)
 {

@@ -126,18 +126,22 @@ TEST_P(MainReadOutTest, Cues)
 
 INSTANTIATE_TEST_SUITE_P(
     Displays, MainReadOutTest,
-    testing::Values(ReadOutCase{"15", true, {"1", "拾", "5"}}, ReadOutCase{"-2.5", false, {"负", "2", "10", "5"}},
-                    ReadOutCase{"0.5", true, {"0", "10", "5"}}, ReadOutCase{"0", true, {"0"}},
-                    ReadOutCase{"-0.5", false, {"负", "10", "5"}},
-                    ReadOutCase{"1.3E+001", true, {"1", "10", "3", "E", "+", "0", "0", "1"}},
-                    ReadOutCase{"100200300", true, {"1", "亿", "0", "2", "拾", "万", "0", "3", "佰"}},
-                    ReadOutCase{"1E15", true, {}}, ReadOutCase{"-1E-5", false, {"负"}},
-                    ReadOutCase{"-1.5E-007", false, {"负", "1", "10", "5", "E", "-", "0", "0", "7"}},
-                    ReadOutCase{"-100004000", false, {"负", "1", "亿", "0", "4", "仟"}},
-                    ReadOutCase{
-                        "0.333333333333333",
-                        true,
-                        {"0", "10", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3"}}));
+    testing::Values(
+        ReadOutCase{"15", true, {"1", "拾", "5"}}, ReadOutCase{"-2.5", false, {"负", "2", "10", "5"}},
+        ReadOutCase{"0.5", true, {"0", "10", "5"}}, ReadOutCase{"0", true, {"0"}},
+        ReadOutCase{"-0.5", false, {"负", "10", "5"}},
+        ReadOutCase{"1.3E+001", true, {"1", "10", "3", "E", "+", "0", "0", "1"}},
+        ReadOutCase{"100200300", true, {"1", "亿", "0", "2", "拾", "万", "0", "3", "佰"}},
+        // Exponent forms are read in full (they read nothing, or only "负").
+        ReadOutCase{"1E15", true, {"1", "E", "1", "5"}}, ReadOutCase{"-1E-5", false, {"负", "1", "E", "-", "5"}},
+        ReadOutCase{"1.23456789012346E17",
+                    true,
+                    {"1", "10", "2", "3", "4", "5", "6", "7", "8", "9", "0", "1", "2", "3", "4", "6", "E", "1", "7"}},
+        ReadOutCase{"-1.5E-007", false, {"负", "1", "10", "5", "E", "-", "0", "0", "7"}},
+        ReadOutCase{"-100004000", false, {"负", "1", "亿", "0", "4", "仟"}},
+        ReadOutCase{"0.333333333333333",
+                    true,
+                    {"0", "10", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3", "3"}}));
 
 TEST(MainReadOutText, TooLongIntegerPartRaises)
 {

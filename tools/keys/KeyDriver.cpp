@@ -24,6 +24,7 @@ public:
     void FocusInput() override {}
     void ReportFault(const std::string &message) override { ShowMessage("Tallyvox", message); }
     void Wait(int) override {}
+    void WaitForCueEnd() override {}
     void ShowMessage(const std::string &caption, const std::string &text) override
     {
         if (current)
