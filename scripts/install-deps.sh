@@ -7,7 +7,7 @@ set -eu
 PACKAGES="
 build-essential cmake pkg-config git clang-format python3
 qt6-base-dev qt6-base-dev-tools qt6-declarative-dev
-libsdl2-dev
+libsdl2-dev libseccomp-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 espeak-ng sox
 fonts-wqy-microhei

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Script evaluation in a bounded child process.
+// Script evaluation in a long-lived, bounded child process.
 //
-// One child is spawned ahead and waits on its socket; a call hands it the
-// statement and waits for the reply under a wall-clock deadline. The used
-// child is then killed and reaped, and the next one spawned, whose start-up
-// overlaps the user's pause before the next key.
+// Children are spawned ahead and, once they have said hello, serve one call
+// after another in turn, each building a fresh engine after every call. A
+// call that overruns its deadline gets its child killed; a child that dies
+// or retires is handed to a helper thread, which spawns the replacement
+// first and then reaps, so a caller waits neither for the kernel's tear-down
+// nor for an exec.
 #include "script/ScriptEvaluator.h"
 
 #include "numbers/NumberText.h"
@@ -14,16 +16,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
-#include <cstdint>
+#include <deque>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -34,41 +33,86 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+// AddressSanitizer reserves terabytes of shadow memory at start-up, which an
+// address-space cap set from outside would refuse. GCC says so with
+// __SANITIZE_ADDRESS__, clang only through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define TALLYVOX_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TALLYVOX_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace tallyvox {
 
 namespace {
 
 using namespace scriptwire;
 using namespace socketio;
+using namespace std::chrono_literals;
 
-// Time a spawned child may take to load Qt and build its engine before it
-// counts as broken. The statement cannot stretch it: the child reads the
-// request only after reporting ready.
-constexpr std::chrono::milliseconds kStartupAllowance{5000};
+// What a fresh child may take to load Qt, build its warm-up engine and
+// confine itself. A call waits for its hello no longer than the call's own
+// deadline, and keeps it for the next call until this has passed; after
+// that it counts as broken and is replaced.
+constexpr auto kStartupAllowance = 5000ms;
+// What a retiring or dead child gets to finish exiting before it is killed.
+constexpr auto kExitGrace = 500ms;
+// Ends kept for TakeEndedChildren; the calculator never asks.
+constexpr std::size_t kEndsKept = 64;
 
 struct Child {
     pid_t pid = -1;
     int socket = -1; // non-blocking; the child's stdin and stdout
+    Clock::time_point spawned;
+    bool greeted = false; // its hello has been read
+    bool ready = false;   // its hello or kReady has been read since the last request
+    bool exiting = false; // ended or ending by itself: reaped after a grace period
+    std::uint8_t steps = 0;
     bool valid() const { return pid > 0; }
 };
 
-void Reap(pid_t pid)
+// Ends a child whatever state it is in and reports how. The child never
+// forks and is not reaped before this, so its pid cannot have been reused.
+ChildEnd Discard(Child &child)
 {
-    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-}
-
-// Ends a child whatever state it is in. The child never forks, and it is
-// not reaped before this, so its pid cannot have been reused.
-void Discard(Child &child)
-{
+    ChildEnd end{child.pid, 0, false};
     if (child.socket >= 0)
         close(child.socket);
     if (child.pid > 0) {
-        kill(child.pid, SIGKILL);
-        Reap(child.pid);
+        pid_t done = waitpid(child.pid, &end.status, WNOHANG);
+        const auto deadline = Clock::now() + kExitGrace;
+        while (child.exiting && done == 0 && Clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+            done = waitpid(child.pid, &end.status, WNOHANG);
+        }
+        if (done == 0) {
+            kill(child.pid, SIGKILL);
+            end.killedByUs = true;
+            while (waitpid(child.pid, &end.status, 0) < 0 && errno == EINTR) {
+            }
+        }
     }
     child = {};
+    return end;
+}
+
+// Reads the child's hello or kReady, unless it has been read already.
+IoStatus AwaitReady(Child &child, Clock::time_point deadline)
+{
+    if (child.ready)
+        return IoStatus::Ok;
+    char signal = 0;
+    IoStatus status = ReceiveAll(child.socket, &signal, 1, deadline);
+    if (status == IoStatus::Ok && signal == kHello && !child.greeted) {
+        status = ReceiveAll(child.socket, &child.steps, 1, deadline);
+        child.greeted = status == IoStatus::Ok;
+    } else if (status == IoStatus::Ok && !(signal == kReady && child.greeted)) {
+        status = IoStatus::Failed; // not this protocol
+    }
+    child.ready = status == IoStatus::Ok;
+    return status;
 }
 
 std::string NumberValueText(double d)
@@ -82,34 +126,34 @@ std::string NumberValueText(double d)
 
 } // namespace
 
-// Killing and reaping a used child waits for the kernel to tear it down, and
-// spawning the next one waits for its exec; a helper thread does both so a
-// call costs little more than the evaluation itself.
 struct ScriptEvaluator::Impl {
     std::filesystem::path program;
     ScriptLimits limits;
 
+    std::mutex callMutex; // one call at a time
     std::mutex mutex;
     std::condition_variable changed;
-    Child ready;              // spawned ahead, waiting for its one request
-    bool spawnWanted = false; // the helper owes a new ready child
+    // Children waiting for a call, the one that has had the longest to build
+    // its next engine first.
+    std::deque<Child> idle;
+    int owed = 0; // children the helper still has to put in place
     bool stopping = false;
-    std::vector<Child> used; // for the helper to kill and reap
+    std::vector<Child> used; // for the helper to reap
+    std::vector<ChildEnd> ended;
     std::thread helper;
 
     Child Spawn() const;
     void HelperLoop();
-    // The child spawned ahead, or a new one when there is none.
-    Child TakeReady();
-    // Gives a finished child to the helper and asks for the next one.
+    Child TakeIdle();
+    void GiveBack(Child child, bool first = false);
     void Retire(Child child);
 
-    enum class Outcome {
-        Value,     // text holds the value's text
-        Failed,    // the statement failed or overran a bound
-        NotServed, // the child died before taking the request: try another
+    struct Outcome {
+        std::string text;   // the value's text; "" on failure
+        bool retry = false; // the child ended before taking the request: try its replacement
+        bool keep = false;  // the child serves the next call too
     };
-    Outcome Run(Child &child, const std::string &request, std::string *text) const;
+    Outcome Run(Child &child, const std::string &request, Clock::time_point deadline) const;
 };
 
 void ScriptEvaluator::Impl::HelperLoop()
@@ -121,42 +165,68 @@ void ScriptEvaluator::Impl::HelperLoop()
 
     std::unique_lock lock(mutex);
     for (;;) {
-        changed.wait(lock, [this] { return stopping || spawnWanted || !used.empty(); });
+        changed.wait(lock, [this] { return stopping || owed > 0 || !used.empty(); });
         if (stopping)
             return;
         std::vector<Child> finished = std::exchange(used, {});
-        const bool spawn = std::exchange(spawnWanted, false);
-        lock.unlock();
-        // Spawn first: the next child's start-up then overlaps the reaping.
-        Child next = spawn ? Spawn() : Child{};
-        lock.lock();
-        if (spawn) {
-            Discard(ready);
-            ready = next;
+        if (owed > 0) {
+            lock.unlock();
+            Child next = Spawn(); // first: its start-up overlaps the reaping
+            lock.lock();
+            // Until now a caller waits for this child rather than spawning
+            // one of its own.
+            --owed;
+            if (next.valid() && idle.size() < std::size_t(limits.children))
+                idle.push_back(next);
+            else if (next.valid())
+                finished.push_back(next);
             changed.notify_all();
         }
         lock.unlock();
+        std::vector<ChildEnd> ends;
         for (Child &child : finished)
-            Discard(child);
+            ends.push_back(Discard(child));
         lock.lock();
+        ended.insert(ended.end(), ends.begin(), ends.end());
+        if (ended.size() > kEndsKept)
+            ended.erase(ended.begin(), ended.end() - kEndsKept);
     }
 }
 
-Child ScriptEvaluator::Impl::TakeReady()
+Child ScriptEvaluator::Impl::TakeIdle()
 {
     {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [this] { return !spawnWanted; });
-        if (ready.valid())
-            return std::exchange(ready, Child{});
+        changed.wait(lock, [this] { return !idle.empty() || owed == 0; });
+        if (!idle.empty()) {
+            Child child = idle.front();
+            idle.pop_front();
+            return child;
+        }
     }
+    // The helper could not start one.
     return Spawn();
+}
+
+void ScriptEvaluator::Impl::GiveBack(Child child, bool first)
+{
+    std::unique_lock lock(mutex);
+    if (idle.size() < std::size_t(limits.children)) {
+        if (first)
+            idle.push_front(child);
+        else
+            idle.push_back(child);
+        changed.notify_all();
+        return;
+    }
+    lock.unlock();
+    Discard(child);
 }
 
 void ScriptEvaluator::Impl::Retire(Child child)
 {
     std::unique_lock lock(mutex);
-    spawnWanted = true;
+    ++owed;
     changed.notify_all();
     try {
         used.push_back(child);
@@ -170,9 +240,11 @@ Child ScriptEvaluator::Impl::Spawn() const
 {
     std::string path;
     std::string memory;
+    std::string time;
     try {
         path = program.string();
         memory = std::to_string(limits.memoryLimitBytes);
+        time = std::to_string(limits.timeLimit.count());
     } catch (...) {
         return {};
     }
@@ -199,7 +271,7 @@ Child ScriptEvaluator::Impl::Spawn() const
     // job-control signals.
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    char *argv[] = {path.data(), memory.data(), nullptr};
+    char *argv[] = {path.data(), memory.data(), time.data(), nullptr};
     char *noEnvironment[] = {nullptr};
     pid_t pid = -1;
     const int failed = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, noEnvironment);
@@ -211,74 +283,117 @@ Child ScriptEvaluator::Impl::Spawn() const
         return {};
     }
 
-    // Backstops from outside, in case the wall-clock kill never comes (the
-    // calculator itself dies mid-call): CPU time, and an address space cap
-    // well above the child's own tighter one. AddressSanitizer builds reserve
-    // terabytes of shadow memory, so they go without the cap.
-    const auto seconds = std::chrono::ceil<std::chrono::seconds>(limits.timeLimit).count() + 1;
-    const rlimit cpu{static_cast<rlim_t>(seconds), static_cast<rlim_t>(seconds + 1)};
-    prlimit(pid, RLIMIT_CPU, &cpu, nullptr);
-#if !defined(__SANITIZE_ADDRESS__)
+    // A backstop from outside, in case the child's own tighter bound is never
+    // set: an address-space cap, set now because once the child has dropped
+    // root, prlimit would need CAP_SYS_RESOURCE. The child sets its CPU
+    // budget itself; the wall-clock kill comes from the calls.
+#if !defined(TALLYVOX_ADDRESS_SANITIZER)
     const rlim_t space = static_cast<rlim_t>(limits.memoryLimitBytes) + (rlim_t{1} << 30);
     const rlimit addressSpace{space, space};
     prlimit(pid, RLIMIT_AS, &addressSpace, nullptr);
 #endif
 
     fcntl(ends[0], F_SETFL, fcntl(ends[0], F_GETFL) | O_NONBLOCK);
-    return {pid, ends[0]};
+    Child child;
+    child.pid = pid;
+    child.socket = ends[0];
+    child.spawned = Clock::now();
+    return child;
 }
 
 ScriptEvaluator::Impl::Outcome ScriptEvaluator::Impl::Run(Child &child, const std::string &request,
-                                                          std::string *text) const
+                                                          Clock::time_point deadline) const
 {
-    // The child may still be starting; it reads the request only once ready.
-    const auto startDeadline = Clock::now() + kStartupAllowance + limits.timeLimit;
-    switch (SendAll(child.socket, request.data(), request.size(), startDeadline)) {
-    case IoStatus::Ok: break;
-    case IoStatus::Gone: return Outcome::NotServed;
-    default: return Outcome::Failed;
+    Outcome outcome;
+    if (!child.greeted) {
+        // A fresh child gets the request only after its hello, so that one
+        // still starting can be kept for the next call.
+        const IoStatus hello = AwaitReady(child, deadline);
+        if (hello == IoStatus::Overdue) {
+            outcome.keep = Clock::now() - child.spawned < kStartupAllowance;
+            return outcome;
+        }
+        if (hello != IoStatus::Ok) {
+            outcome.retry = hello == IoStatus::Gone;
+            child.exiting = outcome.retry;
+            return outcome;
+        }
     }
-    char ready = 0;
-    switch (ReceiveAll(child.socket, &ready, 1, startDeadline)) {
-    case IoStatus::Ok: break;
-    case IoStatus::Gone: return Outcome::NotServed;
-    default: return Outcome::Failed;
+    // A used child may still be building its next engine; it reads the
+    // request once that is done, so sending now saves a round trip. A child
+    // that died while idle (killed from outside, its CPU budget) makes the
+    // send fail with EPIPE, or ends before its kReady: it never saw the
+    // request, and its replacement gets it.
+    IoStatus status = SendAll(child.socket, request.data(), request.size(), deadline);
+    if (status == IoStatus::Ok)
+        status = AwaitReady(child, deadline);
+    if (status == IoStatus::Gone) {
+        outcome.retry = true;
+        child.exiting = true;
+        return outcome;
     }
-    if (ready != kReady)
-        return Outcome::Failed;
+    child.ready = false;
 
-    const auto deadline = Clock::now() + limits.timeLimit;
+    // From here on a failure is the statement's: a bound hit or a crash.
+    const auto receive = [&](void *buffer, std::size_t size) {
+        if (status == IoStatus::Ok)
+            status = ReceiveAll(child.socket, buffer, size, deadline);
+        return status == IoStatus::Ok;
+    };
     char kind = 0;
-    if (ReceiveAll(child.socket, &kind, 1, deadline) != IoStatus::Ok)
-        return Outcome::Failed;
-    switch (static_cast<ReplyKind>(kind)) {
-    case ReplyKind::Undefined: text->clear(); return Outcome::Value;
-    case ReplyKind::Int32: {
-        std::int32_t i = 0;
-        if (ReceiveAll(child.socket, &i, sizeof i, deadline) != IoStatus::Ok)
-            return Outcome::Failed;
-        *text = std::to_string(i);
-        return Outcome::Value;
+    bool complete = receive(&kind, 1);
+    bool value = true;
+    if (complete) {
+        switch (static_cast<ReplyKind>(kind)) {
+        case ReplyKind::Undefined: break;
+        case ReplyKind::Int32: {
+            std::int32_t i = 0;
+            if ((complete = receive(&i, sizeof i)))
+                outcome.text = std::to_string(i);
+            break;
+        }
+        case ReplyKind::Double: {
+            double d = 0;
+            if ((complete = receive(&d, sizeof d)))
+                outcome.text = NumberValueText(d);
+            break;
+        }
+        case ReplyKind::Text: {
+            std::uint32_t size = 0;
+            complete = receive(&size, sizeof size) && size <= kMaxTextBytes;
+            if (complete) {
+                outcome.text.assign(size, '\0');
+                complete = receive(outcome.text.data(), size);
+            }
+            break;
+        }
+        case ReplyKind::Failure: value = false; break;
+        default: complete = false; // not this protocol: as good as a crash
+        }
     }
-    case ReplyKind::Double: {
-        double d = 0;
-        if (ReceiveAll(child.socket, &d, sizeof d, deadline) != IoStatus::Ok)
-            return Outcome::Failed;
-        *text = NumberValueText(d);
-        return Outcome::Value;
+    if (!complete) {
+        outcome.text.clear();
+        // One that overran the deadline is killed at once; one that ended
+        // by itself (a bound, a crash) is only reaped.
+        child.exiting = status != IoStatus::Overdue;
+        return outcome;
     }
-    case ReplyKind::Text: {
-        std::uint32_t size = 0;
-        if (ReceiveAll(child.socket, &size, sizeof size, deadline) != IoStatus::Ok || size > kMaxTextBytes)
-            return Outcome::Failed;
-        text->assign(size, '\0');
-        if (ReceiveAll(child.socket, text->data(), size, deadline) != IoStatus::Ok)
-            return Outcome::Failed;
-        return Outcome::Value;
+    if (!value)
+        outcome.text.clear();
+
+    // A retiring child says so right after the reply. Its kReady usually
+    // comes later, once the next engine is built, and is read by the next call.
+    char next = 0;
+    const ssize_t n = recv(child.socket, &next, 1, MSG_DONTWAIT);
+    if (n == 1 && next == kReady) {
+        child.ready = true;
+        outcome.keep = true;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        outcome.keep = true;
+    } else {
+        child.exiting = true; // kRetiring, end of stream, or garbage
     }
-    case ReplyKind::Failure:
-    default: return Outcome::Failed;
-    }
+    return outcome;
 }
 
 ScriptEvaluator::ScriptEvaluator(std::filesystem::path sandboxProgram, ScriptLimits limits)
@@ -286,7 +401,8 @@ ScriptEvaluator::ScriptEvaluator(std::filesystem::path sandboxProgram, ScriptLim
 {
     impl_->program = std::move(sandboxProgram);
     impl_->limits = limits;
-    impl_->spawnWanted = true;
+    impl_->limits.children = std::max(limits.children, 1);
+    impl_->owed = impl_->limits.children;
     impl_->helper = std::thread([impl = impl_.get()] { impl->HelperLoop(); });
 }
 
@@ -298,7 +414,8 @@ ScriptEvaluator::~ScriptEvaluator()
         impl_->changed.notify_all();
     }
     impl_->helper.join();
-    Discard(impl_->ready);
+    for (Child &child : impl_->idle)
+        Discard(child);
     for (Child &child : impl_->used)
         Discard(child);
 }
@@ -306,6 +423,8 @@ ScriptEvaluator::~ScriptEvaluator()
 std::string ScriptEvaluator::EvalScript(const std::string &statement, const std::string &variableName)
 {
     try {
+        std::lock_guard call(impl_->callMutex);
+        const auto deadline = Clock::now() + impl_->limits.timeLimit;
         if (statement.size() > kMaxRequestBytes || variableName.size() > kMaxRequestBytes - statement.size())
             return {};
         std::string request;
@@ -315,21 +434,58 @@ std::string ScriptEvaluator::EvalScript(const std::string &statement, const std:
         request += statement;
         request += variableName;
 
-        // A child spawned ahead may have died while it waited (killed from
-        // outside); then one spawned on the spot gets the request.
+        // The idle child may have died since the last call or at its start;
+        // then its replacement serves, within the same deadline.
         for (int attempt = 0; attempt < 2; ++attempt) {
-            Child child = attempt == 0 ? impl_->TakeReady() : impl_->Spawn();
+            Child child = impl_->TakeIdle();
             if (!child.valid())
                 break;
-            std::string text;
-            const Impl::Outcome outcome = impl_->Run(child, request, &text);
-            impl_->Retire(child);
-            if (outcome != Impl::Outcome::NotServed)
-                return outcome == Impl::Outcome::Value ? text : std::string{};
+            Impl::Outcome outcome;
+            try {
+                outcome = impl_->Run(child, request, deadline);
+            } catch (...) {
+                // Out of memory here: the child's state is unknown, replace it.
+                outcome = {};
+            }
+            if (outcome.keep)
+                impl_->GiveBack(child);
+            else
+                impl_->Retire(child);
+            if (!outcome.retry)
+                return outcome.text;
         }
     } catch (...) {
     }
     return {};
+}
+
+pid_t ScriptEvaluator::WaitForChild(std::uint8_t *steps)
+{
+    try {
+        std::lock_guard call(impl_->callMutex);
+        Child child = impl_->TakeIdle();
+        if (!child.valid())
+            return -1;
+        const IoStatus status = AwaitReady(child, Clock::now() + kStartupAllowance);
+        if (status != IoStatus::Ok) {
+            child.exiting = status != IoStatus::Overdue;
+            impl_->Retire(child);
+            return -1;
+        }
+        const pid_t pid = child.pid;
+        if (steps)
+            *steps = child.steps;
+        impl_->GiveBack(child, true);
+        return pid;
+    } catch (...) {
+        return -1;
+    }
+}
+
+std::vector<ChildEnd> ScriptEvaluator::TakeEndedChildren()
+{
+    std::lock_guard lock(impl_->mutex);
+    return std::exchange(impl_->ended, {});
 }
 
 std::filesystem::path ScriptEvaluator::DefaultSandboxProgram()

@@ -8,6 +8,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace tallyvox::socketio {
 
@@ -56,7 +57,7 @@ IoStatus ReceiveAll(int fd, void *buffer, std::size_t size, Clock::time_point de
 {
     auto *p = static_cast<char *>(buffer);
     while (size > 0) {
-        const ssize_t n = recv(fd, p, size, 0);
+        const ssize_t n = read(fd, p, size);
         if (n > 0) {
             p += n;
             size -= static_cast<std::size_t>(n);
@@ -69,6 +70,23 @@ IoStatus ReceiveAll(int fd, void *buffer, std::size_t size, Clock::time_point de
                 return IoStatus::Overdue;
         } else {
             return IoStatus::Failed;
+        }
+    }
+    return IoStatus::Ok;
+}
+
+IoStatus WriteAll(int fd, const void *data, std::size_t size)
+{
+    const auto *p = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd, p, size);
+        if (n > 0) {
+            p += n;
+            size -= static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return n < 0 && (errno == EPIPE || errno == ECONNRESET) ? IoStatus::Gone : IoStatus::Failed;
         }
     }
     return IoStatus::Ok;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sending and receiving whole messages on a stream socket, bounded by a
 // deadline. The evaluator and its sandbox child both speak through one
-// socket pair with these.
+// socket pair with these. Receiving uses read() and the child writes with
+// WriteAll: its syscall filter allows read and write, not recv or send.
 #pragma once
 
 #include <chrono>
@@ -27,5 +28,7 @@ bool WaitFor(int fd, short events, Clock::time_point deadline);
 // never SIGPIPE. Works on blocking and non-blocking sockets.
 IoStatus SendAll(int fd, const void *data, std::size_t size, Clock::time_point deadline = kNoDeadline);
 IoStatus ReceiveAll(int fd, void *buffer, std::size_t size, Clock::time_point deadline = kNoDeadline);
+// Blocking write of the whole buffer, for a process that ignores SIGPIPE.
+IoStatus WriteAll(int fd, const void *data, std::size_t size);
 
 } // namespace tallyvox::socketio
