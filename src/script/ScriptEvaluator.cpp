@@ -208,6 +208,9 @@ Child ScriptEvaluator::Impl::Spawn() const
     close(ends[1]);
     if (failed != 0) {
         close(ends[0]);
+        // Otherwise the only sign would be "错误！" on every scientific key.
+        if (failed == ENOENT || failed == EACCES)
+            ReportMissingPiece("script sandbox program", program);
         return {};
     }
 
@@ -334,7 +337,7 @@ std::string ScriptEvaluator::EvalScript(const std::string &statement, const std:
 
 std::filesystem::path ScriptEvaluator::DefaultSandboxProgram()
 {
-    return BesideProgram("tallyvox-script");
+    return FindProgramPiece("tallyvox-script");
 }
 
 } // namespace tallyvox

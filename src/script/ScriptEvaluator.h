@@ -22,8 +22,9 @@ struct ScriptLimits {
 
 class ScriptEvaluator {
 public:
-    // sandboxProgram: path of tallyvox-script (default: beside the running
-    // executable).
+    // sandboxProgram: path of tallyvox-script (default: found beside the
+    // running executable or in its installed private folder). A missing
+    // program is said once on stderr.
     explicit ScriptEvaluator(std::filesystem::path sandboxProgram = DefaultSandboxProgram(), ScriptLimits limits = {});
     ~ScriptEvaluator();
     ScriptEvaluator(const ScriptEvaluator &) = delete;
