@@ -7,7 +7,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tallyvox developers")
 set(CPACK_PACKAGE_CONTACT "Tallyvox developers <developers@tallyvox.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop calculator that speaks")
-set(CPACK_PACKAGE_DESCRIPTION
+# One string: the lines of a CMake list would be joined with ";".
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "Tallyvox is a calculator with a standard and a scientific view. Every key\n"
   "press is confirmed by a short voice cue, and the result of the equals key is\n"
   "read aloud in Chinese number words. Every key has an accessible name, so it\n"
@@ -24,7 +25,6 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Qt platform plugins for the window; and the Chinese captions need a CJK
 # font. libupdate.so and the modules are private, in /usr/lib/tallyvox.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-2.0-0, qt6-qpa-plugins, fonts-wqy-microhei | fonts-noto-cjk")
 # The update check's https needs the system's certificates.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates")

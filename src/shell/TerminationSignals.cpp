@@ -6,7 +6,6 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -40,14 +39,23 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject *
     action.sa_handler = &OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART | SA_RESETHAND;
-    for (const int signal : kSignals)
+    for (const int signal : kSignals) {
+        // A signal ignored on entry stays ignored: a shell without job
+        // control starts background programs so that Ctrl+C spares them.
+        struct sigaction previous {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
         sigaction(signal, &action, nullptr);
+    }
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    for (const int signal : kSignals)
-        std::signal(signal, SIG_DFL);
+    for (const int signal : kSignals) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == &OnSignal)
+            std::signal(signal, SIG_DFL);
+    }
     delete notifier_;
     for (int &end : pipeEnds) {
         if (end >= 0)
@@ -60,23 +68,12 @@ void TerminationSignals::ReadPipe()
 {
     unsigned char number = 0;
     while (read(pipeEnds[0], &number, 1) == 1) {
-        if (received_ == 0) {
-            received_ = number;
+        if (!received_) {
+            received_ = true;
             if (onSignal_)
                 onSignal_();
         }
     }
-}
-
-void TerminationSignals::EndBySignal(int signal)
-{
-    std::signal(signal, SIG_DFL);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal);
-    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-    raise(signal);
-    std::_Exit(128 + signal);
 }
 
 } // namespace tallyvox

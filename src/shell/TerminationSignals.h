@@ -3,8 +3,10 @@
 // Ctrl+C in a terminal). The handler only writes the signal's number to a
 // pipe; the event loop reads it and runs the close callback there, so the
 // window's close steps run as for the close box, whatever the program was
-// doing. The handlers are one-shot: a second signal ends the program at once,
-// should the close itself hang.
+// doing, and the program ends as after the close box, with status 0. The
+// handlers are one-shot: a second signal ends the program at once, should the
+// close itself hang. A signal that was ignored when the program started
+// stays ignored, as the shell meant.
 #pragma once
 
 #include <QObject>
@@ -21,23 +23,15 @@ public:
     // Installs the handlers; onSignal runs once, from the event loop, when
     // the first signal arrives. One instance per process.
     explicit TerminationSignals(std::function<void()> onSignal, QObject *parent = nullptr);
-    // Puts the default handlers back.
+    // Puts the default actions back where it installed its handlers.
     ~TerminationSignals() override;
-
-    // The signal that arrived, 0 if none.
-    int Received() const { return received_; }
-
-    // Ends the process as killed by signal, after the program has cleaned up:
-    // the conventional way, so that a shell or a service manager sees that
-    // the program was ended by the signal it sent. Does not return.
-    [[noreturn]] static void EndBySignal(int signal);
 
 private:
     void ReadPipe();
 
     std::function<void()> onSignal_;
     QSocketNotifier *notifier_ = nullptr;
-    int received_ = 0;
+    bool received_ = false;
 };
 
 } // namespace tallyvox

@@ -19,7 +19,7 @@ const char kUsage[] = "Usage: tallyvox [OPTION]...\n"
                       "\n"
                       "The Qt options (-platform, -style, ...) are accepted too. SDL_AUDIODRIVER\n"
                       "chooses the sound output (pulseaudio, alsa, ...). SIGTERM and SIGINT close the\n"
-                      "window as its close box does, then end the program as killed by that signal.\n";
+                      "window as its close box does, and the program ends with status 0.\n";
 
 // Answers --help and --version before anything of Qt starts, so they need
 // no display. Returns true when the program is to end.
@@ -38,9 +38,12 @@ bool AnswerInformationOptions(int argc, char **argv)
     return false;
 }
 
-// The program's run; *signal tells which termination signal ended it, if any.
-int Run(int argc, char **argv, int *signal)
+} // namespace
+
+int main(int argc, char **argv)
 {
+    if (AnswerInformationOptions(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyvox"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tallyvox"));
@@ -54,20 +57,5 @@ int Run(int argc, char **argv, int *signal)
     // the tray or another window is open.
     QObject::connect(&FrmMain, &tallyvox::TFrmMain::FormClosed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     FrmMain.show();
-    const int status = QApplication::exec();
-    *signal = terminationSignals.Received();
-    return status;
-}
-
-} // namespace
-
-int main(int argc, char **argv)
-{
-    if (AnswerInformationOptions(argc, argv))
-        return 0;
-    int signal = 0;
-    const int status = Run(argc, argv, &signal);
-    if (signal != 0)
-        tallyvox::TerminationSignals::EndBySignal(signal);
-    return status;
+    return QApplication::exec();
 }
