@@ -14,7 +14,9 @@ if [ -z "${SIGNALS_INNER:-}" ]; then
     # shellcheck source=../../scripts/private-xvfb.sh
     source "$HERE/../../scripts/private-xvfb.sh"
     start_private_xvfb
-    SIGNALS_INNER=1 exec dbus-run-session -- "$0" "$@"
+    # Not exec: the Xvfb started above ends with this shell.
+    SIGNALS_INNER=1 dbus-run-session -- "$0" "$@"
+    exit
 fi
 
 export SDL_AUDIODRIVER=dummy
