@@ -220,7 +220,7 @@ private Q_SLOTS:
         // One icon, rendered from the SVG, for the window and the tray alike.
         const QIcon icon = window_->windowIcon();
         QVERIFY(!icon.pixmap(16).isNull());
-        QCOMPARE(icon.pixmap(256).size(), QSize(256, 256));
+        QCOMPARE(icon.pixmap(64).size(), QSize(64, 64));
         QCOMPARE(window_->TrayIconWidget()->icon().cacheKey(), icon.cacheKey());
         QVERIFY(!(window_->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(recorder_.cues.empty()); // nothing speaks at start
