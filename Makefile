@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # make run   builds (installing the Debian packages it needs) and starts the calculator
 # make test  builds and runs every test
+# make package builds the Debian package in the build folder
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench format clean
+.PHONY: all deps configure build run test bench package format clean
 
 all: build
 
@@ -24,6 +25,9 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	./bench/run-all.sh $(BUILD)

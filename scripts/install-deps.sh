@@ -7,12 +7,13 @@ set -eu
 PACKAGES="
 build-essential cmake pkg-config git clang-format python3
 qt6-base-dev qt6-base-dev-tools qt6-declarative-dev
-libsdl2-dev libseccomp-dev
-libgtest-dev libgmock-dev libbenchmark-dev
-espeak-ng sox
+libsdl2-dev libseccomp-dev libcurl4-openssl-dev
+libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+espeak-ng sox librsvg2-bin
 fonts-wqy-microhei
-xvfb xauth x11-utils libx11-dev imagemagick
+xvfb xauth x11-utils libx11-dev imagemagick xdotool
 dbus dbus-x11 at-spi2-core python3-pyatspi python3-gi
+dpkg-dev desktop-file-utils appstream man-db
 "
 
 missing=""

@@ -1,32 +1,32 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up bench: time from exec to the map of the first window, and peak
-# RSS one second later, for a bare Qt window (qtmin) and for tallyvox,
+# RSS one second later, for a bare Qt window (the floor) and for tallyvox,
 # interleaved, under a private Xvfb. Targets: tallyvox's median map time at
-# most 1.5 x qtmin's, peak RSS under 40 MiB.
+# most 1.5 x the bare window's, peak RSS under 40 MiB.
 #
-# usage: bench/startup/run.sh [BUILD_DIR] [ROUNDS]
-#   BUILD_DIR defaults to the repository's build/; tallyvox must be built there.
+# usage: bench/startup/run.sh [BUILD_DIR] [ROUNDS] [NAME=PROGRAM ...]
+#   BUILD_DIR defaults to the repository's build/; tallyvox must be built
+#   there. Each NAME=PROGRAM is measured in the same rounds, e.g. the program
+#   of another build to compare with (before=/tmp/main-build/bin/tallyvox).
 set -euo pipefail
 
 BUILD=$(realpath "${1:-$(dirname "$0")/../../build}")
 ROUNDS=${2:-11}
-# The shared folder lies beside the repository.
-TOOLS=${STARTUP_BENCH_TOOLS:-$(realpath "$(dirname "$0")/../../../shared/tools/startup-bench")}
+shift $(($# < 2 ? $# : 2))
 OUT="$BUILD/bench/startup"
 PROGRAM="$BUILD/bin/tallyvox"
+MAPWAIT="$OUT/startup_mapwait"
 
 [ -x "$PROGRAM" ] || { echo "no $PROGRAM: build the tallyvox target first" >&2; exit 2; }
-mkdir -p "$OUT"
+[ -x "$MAPWAIT" ] || { echo "no $MAPWAIT: build with X11 headers (libx11-dev) and BUILD_TESTING on" >&2; exit 2; }
 
-# The measuring tools, built once into the build tree.
-if [ ! -x "$OUT/launchwait" ] || [ "$TOOLS/launchwait.c" -nt "$OUT/launchwait" ]; then
-    gcc -O2 -o "$OUT/launchwait" "$TOOLS/launchwait.c" -lX11
-fi
-if [ ! -x "$OUT/qtmin" ] || [ "$TOOLS/qtmin.cpp" -nt "$OUT/qtmin" ]; then
-    # shellcheck disable=SC2046
-    g++ -O2 -fPIC -o "$OUT/qtmin" "$TOOLS/qtmin.cpp" $(pkg-config --cflags --libs Qt6Widgets)
-fi
+names=(bare offline tallyvox)
+declare -A commands=([bare]="$OUT/startup_bare_window" [offline]="$BUILD/bin/tallyvox-offline" [tallyvox]="$PROGRAM")
+for extra in "$@"; do
+    names+=("${extra%%=*}")
+    commands[${extra%%=*}]=${extra#*=}
+done
 
 # A private X server on whichever display number is free.
 # shellcheck source=../../scripts/private-xvfb.sh
@@ -38,20 +38,16 @@ unset QT_QPA_PLATFORM SDL_AUDIODRIVER
 RESULTS="$OUT/results.txt"
 : >"$RESULTS"
 for round in $(seq "$ROUNDS"); do
-    for prog in qtmin offline tallyvox; do
-        case $prog in
-            qtmin) cmd="$OUT/qtmin" ;;
-            offline) cmd="$BUILD/bin/tallyvox-offline" ;;
-            *) cmd="$PROGRAM" ;;
-        esac
+    for name in "${names[@]}"; do
+        cmd=${commands[$name]}
         [ -x "$cmd" ] || continue
-        line=$("$OUT/launchwait" 1000 30000 "$cmd" 2>/dev/null | tail -n1)
-        echo "$round $prog $line" >>"$RESULTS"
+        line=$("$MAPWAIT" 1000 30000 "$cmd" 2>/dev/null | tail -n1)
+        echo "$round $name $line" >>"$RESULTS"
     done
 done
 
-# Round 1 is the warm-up. Columns: round prog map_ms hwm_kB rss_kB ...
-awk '
+# Round 1 is the warm-up. Columns: round name map_ms peak_rss_kB rss_kB threads
+awk -v names="${names[*]}" '
     $1 > 1 && $3 >= 0 { map[$2] = map[$2] " " $3; hwm[$2] = hwm[$2] " " $4; n[$2]++ }
     function median(list,    a, k, i, j, t) {
         k = split(list, a, " ")
@@ -59,18 +55,18 @@ awk '
         return k % 2 ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
     }
     END {
-        if (!n["qtmin"] || !n["tallyvox"]) { print "no complete rounds" > "/dev/stderr"; exit 1 }
-        qm = median(map["qtmin"]); tm = median(map["tallyvox"])
-        qh = median(hwm["qtmin"]) / 1024; th = median(hwm["tallyvox"]) / 1024
-        printf "rounds counted: qtmin %d, tallyvox %d\n", n["qtmin"], n["tallyvox"]
-        printf "%-9s %10s %14s\n", "program", "map_ms", "peak_RSS_MiB"
-        printf "%-9s %10.1f %14.1f\n", "qtmin", qm, qh
-        printf "%-9s %10.1f %14.1f\n", "tallyvox", tm, th
-        if (n["offline"]) {
-            om = median(map["offline"]); oh = median(hwm["offline"]) / 1024
-            printf "%-9s %10.1f %14.1f   (no update check, no ad strip)\n", "offline", om, oh
-            printf "update check + ad strip: map %+.1f%% (target within 10%%)\n", (tm / om - 1) * 100
+        if (!n["bare"] || !n["tallyvox"]) { print "no complete rounds" > "/dev/stderr"; exit 1 }
+        bm = median(map["bare"])
+        printf "%-9s %7s %10s %14s %13s\n", "program", "rounds", "map_ms", "peak_RSS_MiB", "map / bare"
+        k = split(names, list, " ")
+        for (i = 1; i <= k; i++) {
+            p = list[i]
+            if (!n[p]) continue
+            m[p] = median(map[p]); h[p] = median(hwm[p]) / 1024
+            printf "%-9s %7d %10.1f %14.1f %13.2f\n", p, n[p], m[p], h[p], m[p] / bm
         }
-        printf "ratio (tallyvox / qtmin): map %.2f (target <= 1.5), peak RSS %.1f MiB (target < 40)\n", tm / qm, th
-        exit !(tm <= 1.5 * qm && th < 40)
+        if (n["offline"])
+            printf "update check + ad strip: map %+.1f%% against offline (target within 10%%)\n", (m["tallyvox"] / m["offline"] - 1) * 100
+        printf "tallyvox: map %.2f x bare (target <= 1.5), peak RSS %.1f MiB (target < 40)\n", m["tallyvox"] / bm, h["tallyvox"]
+        exit !(m["tallyvox"] <= 1.5 * bm && h["tallyvox"] < 40)
     }' "$RESULTS"

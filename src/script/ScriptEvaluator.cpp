@@ -280,6 +280,9 @@ Child ScriptEvaluator::Impl::Spawn() const
     close(ends[1]);
     if (failed != 0) {
         close(ends[0]);
+        // Otherwise the only sign would be "错误！" on every scientific key.
+        if (failed == ENOENT || failed == EACCES)
+            ReportMissingPiece("script sandbox program", program);
         return {};
     }
 
@@ -490,7 +493,7 @@ std::vector<ChildEnd> ScriptEvaluator::TakeEndedChildren()
 
 std::filesystem::path ScriptEvaluator::DefaultSandboxProgram()
 {
-    return BesideProgram("tallyvox-script");
+    return FindProgramPiece("tallyvox-script");
 }
 
 } // namespace tallyvox

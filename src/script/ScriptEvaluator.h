@@ -37,8 +37,9 @@ struct ChildEnd {
 
 class ScriptEvaluator {
 public:
-    // sandboxProgram: path of tallyvox-script (default: beside the running
-    // executable). The first child is started at once.
+    // sandboxProgram: path of tallyvox-script (default: found beside the
+    // running executable or in its installed private folder; a missing
+    // program is said once on stderr). The first child is started at once.
     explicit ScriptEvaluator(std::filesystem::path sandboxProgram = DefaultSandboxProgram(), ScriptLimits limits = {});
     ~ScriptEvaluator();
     ScriptEvaluator(const ScriptEvaluator &) = delete;

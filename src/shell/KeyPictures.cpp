@@ -89,42 +89,4 @@ QPixmap DrawKeyPicture(KeyPicture picture)
     return pm;
 }
 
-namespace {
-
-// A small calculator: dark body, white display, a 3 x 3 key grid.
-QPixmap CalculatorGlyph(int size)
-{
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal u = size / 16.0;
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(40, 70, 120));
-    p.drawRoundedRect(QRectF(1.5 * u, 0.5 * u, 13 * u, 15 * u), 1.5 * u, 1.5 * u);
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(3 * u, 2 * u, 10 * u, 3.5 * u));
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) {
-            p.setBrush(r == 2 && c == 2 ? QColor(60, 170, 80) : QColor(220, 225, 235));
-            p.drawRect(QRectF((3 + c * 3.5) * u, (7 + r * 2.7) * u, 2.6 * u, 1.9 * u));
-        }
-    return pm;
-}
-
-} // namespace
-
-QIcon DrawWindowIcon()
-{
-    QIcon icon;
-    for (const int size : {16, 32, 48})
-        icon.addPixmap(CalculatorGlyph(size));
-    return icon;
-}
-
-QIcon DrawTrayIcon()
-{
-    return QIcon(CalculatorGlyph(16));
-}
-
 } // namespace tallyvox

@@ -11,6 +11,7 @@
 #include "shell/KeyMapping.h"
 #include "shell/KeyPictures.h"
 #include "shell/MediaControl.h"
+#include "shell/ProgramIcon.h"
 #include "voice/CuePlayer.h"
 
 #include <QAction>
@@ -45,7 +46,7 @@ TFrmMain::TFrmMain(ShellOptions options, QWidget *parent)
 {
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(kTitle);
-    setWindowIcon(DrawWindowIcon());
+    setWindowIcon(ProgramIcon());
     InstallKeyAccessibility();
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

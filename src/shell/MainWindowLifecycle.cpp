@@ -2,9 +2,9 @@
 // TFrmMain around the calculation: start-up, the update check, clipboard,
 // tray icon, minimise-to-tray and close.
 #include "editex/EditEx.h"
+#include "numbers/ProgramFolder.h"
 #include "script/ScriptEvaluator.h"
 #include "shell/AdStrip.h"
-#include "shell/KeyPictures.h"
 #include "shell/MainWindow.h"
 #include "shell/MediaControl.h"
 #include "shell/ServerAddresses.h"
@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include <stdexcept>
+#include <system_error>
 
 namespace tallyvox {
 
@@ -35,6 +36,10 @@ ShellOptions ShellOptions::Defaults()
 {
     ShellOptions o;
     o.cueFolder = CuePlayer::DefaultCueFolder();
+    // Cue playback is silent about every failure; a whole missing pack is
+    // worth one line.
+    if (std::error_code error; !std::filesystem::is_directory(o.cueFolder, error))
+        ReportMissingPiece("voice cue folder", o.cueFolder);
     o.serverBase = std::string(kServer);
     o.scriptProgram = ScriptEvaluator::DefaultSandboxProgram();
     o.beginUpdate = [](const char *manifestUrl, int flags) { BeginUpdate(manifestUrl, flags); };
@@ -157,7 +162,7 @@ void TFrmMain::BuildTray()
     exit->setObjectName(QStringLiteral("N11"));
     connect(exit, &QAction::triggered, this, &TFrmMain::N11Click);
 
-    TrayIcon = new QSystemTrayIcon(DrawTrayIcon(), this);
+    TrayIcon = new QSystemTrayIcon(windowIcon(), this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     TrayIcon->setToolTip(kTitle);
     TrayIcon->setContextMenu(PopupMenu);

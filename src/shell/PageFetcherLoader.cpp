@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "numbers/ProgramFolder.h"
 #include "shell/pagefetch/PageFetcher.h"
 
-#include <QCoreApplication>
+#include <QFileInfo>
 #include <QLibrary>
+
+#include <cstdio>
 
 namespace tallyvox {
 namespace {
@@ -24,7 +27,7 @@ CreatePageFetcherFunction *&Factory()
 QString PageFetcherLibrary()
 {
     if (LibraryPath().isEmpty())
-        return QCoreApplication::applicationDirPath() + QStringLiteral("/libtallyvox-pagefetch.so");
+        return QString::fromStdString(FindProgramPiece("libtallyvox-pagefetch.so").string());
     return LibraryPath();
 }
 
@@ -38,10 +41,18 @@ std::unique_ptr<PageFetcher> CreatePageFetcher()
 {
     if (!Factory()) {
         // Never unloaded: fetchers made by it may outlive any QLibrary object.
-        QLibrary library(PageFetcherLibrary());
+        const QString path = PageFetcherLibrary();
+        QLibrary library(path);
         Factory() = reinterpret_cast<CreatePageFetcherFunction *>(library.resolve(kCreatePageFetcherSymbol));
-        if (!Factory())
+        if (!Factory()) {
+            // The strip would otherwise stay blank without a word.
+            if (!QFileInfo::exists(path))
+                ReportMissingPiece("advertisement page module", path.toStdString());
+            else
+                std::fprintf(stderr, "tallyvox: the advertisement page module could not be loaded: %s\n",
+                             qPrintable(library.errorString()));
             return nullptr;
+        }
     }
     return std::unique_ptr<PageFetcher>(Factory()());
 }

@@ -1,32 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// HttpGet.h: the smallest HTTP/1.0 client the update check needs. Plain
-// POSIX sockets, one GET, bounded in time and size, so a dead or hostile
-// server can neither stall the check for long nor make it swallow memory.
+// HttpGet.h: one bounded GET of the update manifest. The HTTP work is done
+// by libcurl inside the fetch module (FetchModule.h), which the calling
+// thread opens on first use, so neither libcurl nor the thirty-odd libraries
+// behind it are loaded with the program.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tallyvox::update {
 
 struct FetchLimits {
-    std::chrono::milliseconds timeout{10000}; // whole fetch: lookup, connect, redirects, transfer
-    std::size_t maxBody = 64 * 1024;          // body bytes accepted
-    int maxRedirects = 3;                     // http-to-http redirects followed
+    std::chrono::milliseconds timeout{10000};       // whole fetch: lookup, connect, TLS, redirects, transfer
+    std::chrono::milliseconds connectTimeout{6000}; // connecting; a second address gets a try after half of it
+    std::size_t maxBody = 64 * 1024;                // body bytes accepted
+    int maxRedirects = 3;                           // http(s) redirects followed
+    // Tests only: a PEM file trusted instead of the system's certificates,
+    // and "host:port:addr[,addr...]" entries that pin names to addresses.
+    std::string caFile;
+    std::vector<std::string> resolve;
 };
 
 enum class FetchStatus {
     Ok,               // status 200, whole body read
-    BadAddress,       // the address, or a redirect's target, is not plain http
-    LookupFailed,     // the host name does not resolve
-    ConnectFailed,    // no address accepted the connection
-    TimedOut,         // the overall time ran out
-    HttpError,        // a status other than 200 or a followable redirect
+    BadAddress,       // the address, or a redirect's target, is not http or https
+    LookupFailed,     // the host name (or the proxy's) does not resolve
+    ConnectFailed,    // no address accepted the connection, or no trusted TLS session
+    TimedOut,         // the overall or the connect time ran out
+    HttpError,        // a final status other than 200
     TooLarge,         // the body is longer than maxBody
     BadResponse,      // not a well-formed HTTP response, or cut short
     TooManyRedirects, // more than maxRedirects redirects
+    Unavailable,      // the fetch module could not be loaded (said once on stderr)
 };
 
 struct FetchResult {
@@ -35,9 +43,14 @@ struct FetchResult {
     std::string body;   // only for Ok
 };
 
-// GETs an http:// address, following at most limits.maxRedirects redirects
-// to other http:// addresses. No proxy is used. Never throws; returns within
-// about limits.timeout.
+// GETs an http:// or https:// address, following at most
+// limits.maxRedirects redirects (never from https back to http). Proxies
+// come from http_proxy, https_proxy, all_proxy and no_proxy. Never throws;
+// returns within about limits.timeout.
 FetchResult HttpGet(std::string_view address, const FetchLimits &limits);
+
+// The fetch module is looked for beside the library (or program) that holds
+// this code. Tests point it at a path of their own; empty restores that.
+void SetFetchModulePath(std::string path);
 
 } // namespace tallyvox::update

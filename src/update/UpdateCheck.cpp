@@ -71,7 +71,7 @@ int StartCheck(const char *manifestUrl, int flags, const FetchLimits &limits)
         return UPDATE_BAD_ADDRESS;
     std::string address(manifestUrl, length);
     auto parsed = ParseWebAddress(address);
-    if (!parsed || parsed->https)
+    if (!parsed)
         return UPDATE_BAD_ADDRESS;
 
     SharedState &state = Shared();

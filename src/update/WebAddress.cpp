@@ -52,7 +52,6 @@ std::optional<WebAddress> ParseWebAddress(std::string_view address)
 
     std::size_t authorityEnd = address.find_first_of("/?#");
     std::string_view authority = address.substr(0, authorityEnd);
-    std::string_view rest = authorityEnd == std::string_view::npos ? std::string_view() : address.substr(authorityEnd);
     if (authority.find('@') != std::string_view::npos)
         return std::nullopt;
 
@@ -104,28 +103,12 @@ std::optional<WebAddress> ParseWebAddress(std::string_view address)
         result.port = static_cast<std::uint16_t>(value);
     }
     result.host = host;
-
-    rest = rest.substr(0, rest.find('#'));
-    if (rest.empty())
-        result.target = "/";
-    else if (rest.front() == '?')
-        result.target = "/" + std::string(rest);
-    else
-        result.target = rest;
     return result;
 }
 
 bool IsWebPageAddress(std::string_view address)
 {
     return ParseWebAddress(address).has_value();
-}
-
-std::string HostHeader(const WebAddress &address)
-{
-    std::string header = address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host;
-    if (address.port != (address.https ? 443 : 80))
-        header += ":" + std::to_string(address.port);
-    return header;
 }
 
 } // namespace tallyvox::update

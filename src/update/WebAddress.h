@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// WebAddress.h: strict parsing of the web addresses the updater meets (the
-// manifest address, redirect targets and the download page).
+// WebAddress.h: the one check of a web address, strict about what the
+// updater and the window accept: the manifest address (before it goes to
+// libcurl) and the download and advertisement pages.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,6 @@ struct WebAddress {
     bool https = false;
     std::string host; // IPv6 literals without their brackets
     std::uint16_t port = 80;
-    std::string target = "/"; // path and query, never empty; the fragment is dropped
 };
 
 // Accepts absolute http:// and https:// addresses with a host and an
@@ -25,9 +25,5 @@ std::optional<WebAddress> ParseWebAddress(std::string_view address);
 
 // A download page the user may be shown: ParseWebAddress accepts it.
 bool IsWebPageAddress(std::string_view address);
-
-// The Host header value: host (bracketed if IPv6) plus ":port" unless the
-// port is the scheme's default.
-std::string HostHeader(const WebAddress &address);
 
 } // namespace tallyvox::update

@@ -26,16 +26,18 @@ extern "C" {
 
 // BeginUpdate's return values. The program does not need to read them.
 #define UPDATE_STARTED 0        // the check runs in the background
-#define UPDATE_BAD_ADDRESS (-1) // not an http:// address with a host
+#define UPDATE_BAD_ADDRESS (-1) // not an http:// or https:// address with a host
 #define UPDATE_BAD_FLAGS (-2)   // flags other than UPDATE_NOTIFY_ONLY
 #define UPDATE_NOT_STARTED (-3) // no background thread could be started
 
-// Starts one check of the manifest at manifestUrl (plain http only) and
-// returns at once; the fetch runs on a thread of its own, bounded to 10 s
-// and 64 KiB. Any failure of the check (no network, 404, malformed or
-// oversized manifest, same or older version) is silent. The address is
-// copied, so the caller may free it as soon as the call returns. A process
-// may exit while a check is still running.
+// Starts one check of the manifest at manifestUrl (http or https, through
+// the proxy the environment names) and returns at once; the fetch runs on a
+// thread of its own, bounded to 10 s and 64 KiB. Any failure of the check
+// (no network, 404, malformed or oversized manifest, same or older version)
+// is silent, except that a missing fetch module (libtallyvox-fetch.so) is
+// named in one line on stderr. The address is copied, so the caller may free
+// it as soon as the call returns. A process may exit while a check is still
+// running.
 TALLYVOX_UPDATE_API int BeginUpdate(const char *manifestUrl, int flags);
 
 // Receives a notice: version and page (an http or https address) are

@@ -89,6 +89,9 @@ bool CuePlayer::Impl::EnsureDevice()
     if (!sdl)
         return false;
     SilenceAlsa();
+    // SDL would otherwise take over SIGTERM and SIGINT, and the program could
+    // no longer be ended by kill or a logout.
+    sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (sdl->InitSubSystem(SDL_INIT_AUDIO) == 0) {
         subsystemCounted = true;
         device = OpenDevice();
@@ -243,7 +246,7 @@ void CuePlayer::ReleaseCueStream()
 
 std::filesystem::path CuePlayer::DefaultCueFolder()
 {
-    return BesideProgram("play");
+    return FindProgramPiece("play");
 }
 
 } // namespace tallyvox

@@ -37,7 +37,8 @@ public:
     // nothing.
     void ReleaseCueStream();
 
-    // <folder of the running executable>/play
+    // play/ beside the executable, or in the installed private folder
+    // (FindProgramPiece).
     static std::filesystem::path DefaultCueFolder();
 
     // Largest cue file that is loaded; larger files are skipped silently.

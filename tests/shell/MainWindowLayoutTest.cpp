@@ -217,7 +217,11 @@ private Q_SLOTS:
         QVERIFY(Find<QLabel>(*window_, "lblInput")->text().isEmpty());
         QVERIFY(Find<QLabel>(*window_, "MS")->text().isEmpty());
         QCOMPARE(window_->windowTitle(), QStringLiteral("Tallyvox"));
-        QVERIFY(!window_->windowIcon().isNull());
+        // One icon, rendered from the SVG, for the window and the tray alike.
+        const QIcon icon = window_->windowIcon();
+        QVERIFY(!icon.pixmap(16).isNull());
+        QCOMPARE(icon.pixmap(64).size(), QSize(64, 64));
+        QCOMPARE(window_->TrayIconWidget()->icon().cacheKey(), icon.cacheKey());
         QVERIFY(!(window_->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(recorder_.cues.empty()); // nothing speaks at start
     }

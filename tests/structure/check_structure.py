@@ -22,7 +22,9 @@ QT_FREE = {"numbers", "voice", "engine", "script", "scientific", "update"}
 QT_ALLOWED = {"src/script/ScriptSandbox.cpp", "src/script/ScriptReply.h", "src/script/ScriptReply.cpp"}
 CPP = (".h", ".hpp", ".c", ".cc", ".cpp")
 SPDX = "SPDX-License-Identifier: GPL-3.0-or-later"
-LICENSED = CPP + (".py", ".sh", ".cmake", ".tsv", ".map")
+LICENSED = CPP + (".py", ".sh", ".cmake", ".tsv", ".map", ".desktop", ".svg", ".in")
+# AppStream data must carry a permissive licence of its own (FSFAP).
+PERMISSIVE = {".metainfo.xml": "SPDX-License-Identifier: FSFAP"}
 
 
 def layers(source):
@@ -76,6 +78,11 @@ def check_layers(source, graph_file):
                 head = f.read(400)
             if SPDX not in head:
                 problems.append(f"{path} has no '{SPDX}' line at its top")
+        for ending, line in PERMISSIVE.items():
+            if name.endswith(ending):
+                with open(os.path.join(source, path), encoding="utf-8", errors="replace") as f:
+                    if line not in f.read(400):
+                        problems.append(f"{path} has no '{line}' line at its top")
         if name == "CMakeLists.txt":
             text = open(os.path.join(source, path), encoding="utf-8").read()
             for name in re.findall(r"[\w${}./:-]+\.(?:cpp|cc|c|h|hpp)\b", text):

@@ -33,6 +33,19 @@ struct Received {
     std::vector<std::pair<std::string, std::string>> notices; // version, page
 };
 
+// The checks here, and the probes, which inherit this environment, talk to
+// local servers directly whatever proxy the machine names.
+class NoProxyEnvironment : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        for (const char *name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+            ::unsetenv(name);
+    }
+};
+[[maybe_unused]] testing::Environment *const kNoProxyEnvironment =
+    testing::AddGlobalTestEnvironment(new NoProxyEnvironment);
+
 void Record(void *ctx, const char *version, const char *page, const char *)
 {
     auto *received = static_cast<Received *>(ctx);
@@ -166,6 +179,18 @@ private:
     bool reaped_ = false;
     int toProbe_ = -1, fromProbe_ = -1;
 };
+
+TEST(UpdateLibrary, LoadsLibcurlOnlyOnTheCheckThread)
+{
+    TestHttpServer server;
+    server.serve("/softs/tallyvox/Update.txt",
+                 TestHttpServer::Response(200, "version: 42.1\npage: http://example.test/\n"));
+    Probe probe(UPDATE_PROBE, {"libcurl", server.url("/softs/tallyvox/Update.txt")});
+    ASSERT_TRUE(probe.running());
+    EXPECT_EQ(probe.readLine(), "before: no");
+    EXPECT_EQ(probe.readLine(), "after: yes");
+    EXPECT_EQ(probe.waitExit(5s), 0);
+}
 
 TEST(UpdateLibrary, HostExitsWhileTheCheckWaitsForTheServer)
 {

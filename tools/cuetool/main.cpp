@@ -37,13 +37,16 @@ struct CueFile {
     std::vector<std::uint8_t> image;
 };
 
+const char kUsage[] = "usage: tallyvox-cue scramble IN OUT\n"
+                      "       tallyvox-cue unscramble IN OUT\n"
+                      "       tallyvox-cue verify PATH\n"
+                      "       tallyvox-cue --help | --version\n"
+                      "IN and OUT are folders of .WAV files, or single files. A cue named N is\n"
+                      "played from the file N.WAV of the play folder.\n";
+
 int Usage()
 {
-    std::cerr << "usage: tallyvox-cue scramble IN OUT\n"
-                 "       tallyvox-cue unscramble IN OUT\n"
-                 "       tallyvox-cue verify PATH\n"
-                 "IN and OUT are folders of .WAV files, or single files. A cue named N is\n"
-                 "played from the file N.WAV of the play folder.\n";
+    std::cerr << kUsage;
     return 2;
 }
 
@@ -211,6 +214,14 @@ int main(int argc, char **argv)
 {
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
+        if (args.size() == 1 && args[0] == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (args.size() == 1 && args[0] == "--version") {
+            std::cout << "tallyvox-cue " TALLYVOX_VERSION "\n";
+            return 0;
+        }
         if (args.size() == 3 && (args[0] == "scramble" || args[0] == "unscramble"))
             return Convert(args[0] == "scramble", args[1], args[2]);
         if (args.size() == 2 && args[0] == "verify")

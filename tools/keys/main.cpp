@@ -8,6 +8,24 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+const char kUsage[] = "Usage: tallyvox-keys [--trace] [KEY]...\n"
+                      "Runs calculator keys through the same handlers as the Tallyvox window, with the\n"
+                      "voice cues recorded instead of played, and prints the result as one JSON line.\n"
+                      "Without KEY arguments, reads one KEY per line from standard input.\n"
+                      "\n"
+                      "  --trace    also print one JSON line after each key\n"
+                      "  --help     show this help and exit\n"
+                      "  --version  show the version and exit\n"
+                      "\n"
+                      "Keys: 0-9 . back sign C CE + - * / = % 1/x sqrt MC MR MS M+ M- Mod Exp x^y y-root\n"
+                      "F-E Int ln Log n! pi x^2 x^3 10^x cbrt sin cos tan sinh cosh tanh asin acos atan\n"
+                      "deg rad grad vk:N copy paste:TEXT expr:TEXT\n"
+                      "Example: tallyvox-keys 7 + 8 =\n";
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     bool trace = false;
@@ -15,6 +33,15 @@ int main(int argc, char **argv)
     bool fromArguments = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        // Options come before the keys; no key starts with "--".
+        if (!fromArguments && arg == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (!fromArguments && arg == "--version") {
+            std::cout << "tallyvox-keys " TALLYVOX_VERSION "\n";
+            return 0;
+        }
         if (arg == "--trace" && !fromArguments) {
             trace = true;
             continue;

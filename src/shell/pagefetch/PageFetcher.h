@@ -46,13 +46,14 @@ public:
 };
 
 // The module that CreatePageFetcher opens: by default
-// libtallyvox-pagefetch.so beside the program. Tests point it elsewhere.
+// libtallyvox-pagefetch.so found by FindProgramPiece. Tests point it
+// elsewhere.
 QString PageFetcherLibrary();
 void SetPageFetcherLibrary(const QString &path);
 
 // A new fetcher from the module, loading the module on first use (it stays
-// loaded). nullptr when the module is missing or unusable; a later call
-// tries again.
+// loaded). nullptr when the module is missing or unusable (said on stderr);
+// a later call tries again.
 std::unique_ptr<PageFetcher> CreatePageFetcher();
 
 // The module's one entry point, resolved by name.
