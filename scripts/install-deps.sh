@@ -1,11 +1,13 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building, generating the voice cues and
-# testing need. Idempotent: packages already present are skipped.
+# testing need (clang and its runtime for the fuzz targets, llvm for the
+# sanitizers' symbolizer). Idempotent: packages already present are skipped.
 set -eu
 
 PACKAGES="
 build-essential cmake pkg-config git clang-format python3
+clang libclang-rt-14-dev llvm
 qt6-base-dev qt6-base-dev-tools qt6-declarative-dev
 libsdl2-dev libseccomp-dev libcurl4-openssl-dev
 libgtest-dev libgmock-dev libbenchmark-dev libssl-dev

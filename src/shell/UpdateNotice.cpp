@@ -6,21 +6,86 @@
 
 #include <QDesktopServices>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QUrl>
 #include <QVBoxLayout>
 
 namespace tallyvox {
 namespace {
 
-// A manifest may hold up to 64 KiB of notes; the dialog shows a readable start.
+// A manifest may hold up to 64 KiB of notes; the dialog shows a readable
+// start, in a scrolling box, and never grows past two thirds of the screen.
 constexpr qsizetype kMaxNotesShown = 2000;
+constexpr qsizetype kMaxNoteLines = 40;
+constexpr qsizetype kMaxLineChars = 200;
+constexpr qsizetype kMaxVersionChars = 40;
+
+QString Capped(const QString &text, qsizetype chars)
+{
+    if (text.size() <= chars)
+        return text;
+    if (text.at(chars - 1).isHighSurrogate())
+        --chars; // never half a character
+    return text.left(chars) + QStringLiteral("…");
+}
+
+// Server text as it may be shown: without control and format characters,
+// so bidirectional overrides and isolates (U+202E ...) cannot reorder what
+// the user reads, and nothing invisible rides along. keepLines keeps '\n'.
+QString Printable(const QString &text, bool keepLines = false)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        if (c == U'\n' && keepLines) {
+            out += QLatin1Char('\n');
+            continue;
+        }
+        if (c == U'\t') {
+            out += QLatin1Char(' ');
+            continue;
+        }
+        switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph: continue;
+        default: out += QString::fromUcs4(&c, 1);
+        }
+    }
+    return out;
+}
+
+// Runs of blank lines become one, long lines and long notes are cut.
+QString ShownNotes(const QString &notes)
+{
+    QStringList shown;
+    bool blank = true; // no blank line at the start
+    for (const QString &raw : Printable(notes, true).split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed().isEmpty() ? QString() : raw;
+        if (line.isEmpty() && blank)
+            continue;
+        blank = line.isEmpty();
+        if (shown.size() == kMaxNoteLines) {
+            shown.append(QStringLiteral("…"));
+            break;
+        }
+        shown.append(Capped(line, kMaxLineChars));
+    }
+    while (!shown.isEmpty() && shown.last().isEmpty())
+        shown.removeLast();
+    return Capped(shown.join(QLatin1Char('\n')), kMaxNotesShown);
+}
 
 QUrl DownloadPage(const QString &page)
 {
-    const QUrl url(page, QUrl::StrictMode);
+    const QUrl url(Printable(page), QUrl::StrictMode);
     return IsWebUrl(url) ? url : QUrl();
 }
 
@@ -79,8 +144,8 @@ QDialog *ShowUpdateNotice(QWidget *parent, const QString &version, const QString
     lblUpdate->setObjectName(QStringLiteral("lblUpdate"));
     lblUpdate->setTextFormat(Qt::RichText);
     lblUpdate->setText(QStringLiteral("Tallyvox %1 已发布（当前版本 %2）。<br><a href=\"%3\">打开下载页面</a>")
-                           .arg(version.toHtmlEscaped(), QStringLiteral(TALLYVOX_VERSION),
-                                url.toString(QUrl::FullyEncoded).toHtmlEscaped()));
+                           .arg(Capped(Printable(version), kMaxVersionChars).toHtmlEscaped(),
+                                QStringLiteral(TALLYVOX_VERSION), url.toString(QUrl::FullyEncoded).toHtmlEscaped()));
     lblUpdate->setTextInteractionFlags(Qt::TextBrowserInteraction);
     lblUpdate->setOpenExternalLinks(false);
     // The page checked above is what opens, whatever the label reports.
@@ -88,13 +153,20 @@ QDialog *ShowUpdateNotice(QWidget *parent, const QString &version, const QString
 
     auto *layout = new QVBoxLayout(dialog);
     layout->addWidget(lblUpdate);
-    if (!notes.isEmpty()) {
-        auto *lblNotes = new QLabel(dialog);
+    if (const QString shown = ShownNotes(notes); !shown.isEmpty()) {
+        auto *scroller = new QScrollArea(dialog);
+        scroller->setObjectName(QStringLiteral("scrUpdateNotes"));
+        scroller->setWidgetResizable(true);
+        scroller->setFrameShape(QFrame::NoFrame);
+        auto *lblNotes = new QLabel(scroller);
         lblNotes->setObjectName(QStringLiteral("lblUpdateNotes"));
         lblNotes->setTextFormat(Qt::PlainText);
         lblNotes->setWordWrap(true);
-        lblNotes->setText(notes.size() > kMaxNotesShown ? notes.left(kMaxNotesShown) + QStringLiteral("…") : notes);
-        layout->addWidget(lblNotes);
+        lblNotes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        lblNotes->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        lblNotes->setText(shown);
+        scroller->setWidget(lblNotes);
+        layout->addWidget(scroller, 1);
     }
     auto *btnClose = new QPushButton(QStringLiteral("关闭"), dialog);
     btnClose->setObjectName(QStringLiteral("btnUpdateClose"));
@@ -104,6 +176,9 @@ QDialog *ShowUpdateNotice(QWidget *parent, const QString &version, const QString
     buttons->addWidget(btnClose);
     layout->addLayout(buttons);
 
+    const QScreen *screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        dialog->setMaximumSize(screen->availableGeometry().size() * 2 / 3);
     dialog->show();
     return dialog;
 }

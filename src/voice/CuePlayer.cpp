@@ -2,12 +2,17 @@
 #include "voice/CuePlayer.h"
 
 #include "numbers/ProgramFolder.h"
+#include "voice/CueDecoder.h"
 #include "voice/CueScramble.h"
 #include "voice/SdlAudio.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include <dlfcn.h>
 
@@ -21,7 +26,9 @@ constexpr Uint16 DevicePeriodFrames = 512;
 // A synchronous cue never blocks longer than its own length plus this, even
 // if the device stops consuming.
 constexpr Uint32 SyncSlackMs = 2000;
-constexpr Uint32 WaitStepMs = 3;
+// How long the device stays open after a cue has played, so that a row of
+// keys does not reopen it for each cue.
+constexpr std::chrono::milliseconds IdleCloseDelay{2000};
 
 void QuietAlsaError(const char *, int, const char *, int, const char *, ...) {}
 
@@ -48,41 +55,59 @@ void SilenceAlsa()
 } // namespace
 
 struct CuePlayer::Impl {
-    const SdlAudio *sdl = nullptr; // set once the device is opened
+    using Clock = std::chrono::steady_clock;
+
+    const SdlAudio *sdl = nullptr; // set once the audio driver is up
     std::filesystem::path folder;
     std::vector<std::uint8_t> cueStream; // the file image of the last cue, unscrambled
     std::vector<std::uint8_t> converted; // its samples in the device format
     bool released = false;
     bool audioTried = false;
+    bool audioReady = false;
     bool subsystemCounted = false; // SDL_InitSubSystem succeeded
     bool audioInitDirect = false;  // audio brought up by SDL_AudioInit alone
+
+    // The device is open only while a cue sounds and for IdleCloseDelay
+    // after: an open SDL device writes silence and wakes its thread every
+    // period even when paused, so idle means closed. The closer thread
+    // sleeps until closeAt and closes it; `lock` guards what it touches.
+    std::mutex lock;
+    std::condition_variable wake;
     SDL_AudioDeviceID device = 0;
     SDL_AudioSpec deviceFormat{};
+    Clock::time_point closeAt;
+    bool stopCloser = false;
+    std::thread closer;
 
-    bool EnsureDevice();
+    bool EnsureAudio();
+    bool EnsureDeviceLocked();
     SDL_AudioDeviceID OpenDevice();
-    bool Load(const std::string &name, const Uint8 **samples, Uint32 *length, Uint8 **wavToFree);
+    Uint64 Milliseconds(Uint32 bytes) const;
+    Uint64 PeriodMs() const;
+    void CloseWhenIdle();
     void WaitUntilPlayed(Uint32 queuedBytes, const std::function<void()> &whileWaiting);
+    Uint32 Queued();
     void Release();
 };
 
 SDL_AudioDeviceID CuePlayer::Impl::OpenDevice()
 {
+    const CueAudioFormat preferred;
     SDL_AudioSpec want{};
-    want.freq = 22050;
-    want.format = AUDIO_S16SYS;
-    want.channels = 1;
+    want.freq = preferred.rate;
+    want.format = preferred.sampleFormat;
+    want.channels = Uint8(preferred.channels);
     want.samples = DevicePeriodFrames;
     return sdl->OpenAudioDevice(nullptr, 0, &want, &deviceFormat,
                                 SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
 }
 
-bool CuePlayer::Impl::EnsureDevice()
+// Loads SDL and brings up its audio driver, once. Where the configured
+// driver opens no device, SDL's dummy driver is used instead.
+bool CuePlayer::Impl::EnsureAudio()
 {
-    if (device != 0)
-        return true;
     if (audioTried)
-        return false;
+        return audioReady;
     audioTried = true;
 
     sdl = LoadSdlAudio();
@@ -92,100 +117,119 @@ bool CuePlayer::Impl::EnsureDevice()
     // SDL would otherwise take over SIGTERM and SIGINT, and the program could
     // no longer be ended by kill or a logout.
     sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_AudioDeviceID probe = 0;
     if (sdl->InitSubSystem(SDL_INIT_AUDIO) == 0) {
         subsystemCounted = true;
-        device = OpenDevice();
+        probe = OpenDevice();
     }
-    if (device == 0) {
+    if (probe == 0) {
         // No usable sound device: the dummy driver keeps cue timing, so
         // synchronous read-outs still pace as they would with sound.
         sdl->AudioQuit();
-        if (sdl->AudioInit("dummy") == 0) {
-            audioInitDirect = !subsystemCounted;
-            device = OpenDevice();
-        }
+        if (sdl->AudioInit("dummy") != 0)
+            return false;
+        audioInitDirect = !subsystemCounted;
+        probe = OpenDevice();
+        if (probe == 0)
+            return false;
     }
+    std::lock_guard<std::mutex> hold(lock);
+    device = probe;
+    sdl->PauseAudioDevice(device, 0);
+    closeAt = Clock::now() + IdleCloseDelay;
+    closer = std::thread([this] { CloseWhenIdle(); });
+    return audioReady = true;
+}
+
+// Opens the device again after it was closed for being idle.
+bool CuePlayer::Impl::EnsureDeviceLocked()
+{
+    if (device != 0)
+        return true;
+    device = OpenDevice();
     if (device == 0)
         return false;
     sdl->PauseAudioDevice(device, 0);
+    wake.notify_one();
     return true;
 }
 
-bool CuePlayer::Impl::Load(const std::string &name, const Uint8 **samples, Uint32 *length, Uint8 **wavToFree)
-{
-    // A name is one file in the cue folder, never a path.
-    if (name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
-        return false;
-    if (!LoadCueFile(folder / (name + ".WAV"), cueStream, CueKey(), MaxCueFileSize))
-        return false;
-
-    sdl->SetHint(SDL_HINT_WAVE_TRUNCATION, "verystrict");
-    SDL_AudioSpec cueFormat{};
-    Uint8 *wav = nullptr;
-    Uint32 wavLength = 0;
-    if (!sdl->LoadWAV_RW(sdl->RWFromConstMem(cueStream.data(), int(cueStream.size())), 1, &cueFormat, &wav, &wavLength))
-        return false;
-
-    if (cueFormat.format == deviceFormat.format && cueFormat.channels == deviceFormat.channels &&
-        cueFormat.freq == deviceFormat.freq) {
-        *samples = wav;
-        *length = wavLength;
-        *wavToFree = wav;
-        return true;
-    }
-    // SDL_AudioCVT rather than SDL_AudioStream: the stream of SDL 2.26 drops
-    // the last few milliseconds when it resamples.
-    SDL_AudioCVT cvt{};
-    bool ok = sdl->BuildAudioCVT(&cvt, cueFormat.format, cueFormat.channels, cueFormat.freq, deviceFormat.format,
-                                 deviceFormat.channels, deviceFormat.freq) >= 0;
-    if (ok) {
-        const Uint32 frameBytes = SDL_AUDIO_BITSIZE(cueFormat.format) / 8 * std::max<Uint32>(cueFormat.channels, 1);
-        const Uint32 length = wavLength - wavLength % frameBytes;
-        converted.resize(std::size_t(length) * std::size_t(std::max(cvt.len_mult, 1)));
-        std::memcpy(converted.data(), wav, length);
-        cvt.buf = converted.data();
-        cvt.len = int(length);
-        ok = length == 0 || sdl->ConvertAudio(&cvt) == 0;
-        converted.resize(ok && length > 0 ? std::size_t(cvt.len_cvt) : 0);
-    }
-    sdl->FreeWAV(wav);
-    if (!ok)
-        return false;
-    *samples = converted.data();
-    *length = Uint32(converted.size());
-    *wavToFree = nullptr;
-    return true;
-}
-
-void CuePlayer::Impl::WaitUntilPlayed(Uint32 queuedBytes, const std::function<void()> &whileWaiting)
+Uint64 CuePlayer::Impl::Milliseconds(Uint32 bytes) const
 {
     const Uint32 frameBytes = SDL_AUDIO_BITSIZE(deviceFormat.format) / 8 * std::max<Uint32>(deviceFormat.channels, 1);
-    const Uint32 rate = std::max(deviceFormat.freq, 1);
-    const Uint64 durationMs = Uint64(queuedBytes / frameBytes) * 1000 / rate;
-    const Uint64 periodMs = (Uint64(deviceFormat.samples) * 1000 + rate - 1) / rate;
-    const Uint64 start = sdl->GetTicks64();
-    const Uint64 giveUp = start + durationMs + periodMs + SyncSlackMs;
+    return Uint64(bytes / std::max<Uint32>(frameBytes, 1)) * 1000 / Uint64(std::max(deviceFormat.freq, 1));
+}
 
-    const auto step = [&] {
+Uint64 CuePlayer::Impl::PeriodMs() const
+{
+    const Uint64 rate = Uint64(std::max(deviceFormat.freq, 1));
+    return (Uint64(deviceFormat.samples) * 1000 + rate - 1) / rate;
+}
+
+void CuePlayer::Impl::CloseWhenIdle()
+{
+    std::unique_lock<std::mutex> held(lock);
+    while (!stopCloser) {
+        if (device == 0) {
+            wake.wait(held);
+            continue;
+        }
+        if (wake.wait_until(held, closeAt) != std::cv_status::timeout || stopCloser || device == 0 ||
+            Clock::now() < closeAt)
+            continue;
+        if (sdl->GetQueuedAudioSize(device) > 0) {
+            // The device plays slower than the clock runs: look again later.
+            closeAt = Clock::now() + std::chrono::milliseconds(PeriodMs());
+            continue;
+        }
+        sdl->CloseAudioDevice(device);
+        device = 0;
+    }
+}
+
+Uint32 CuePlayer::Impl::Queued()
+{
+    std::lock_guard<std::mutex> hold(lock);
+    return device != 0 ? sdl->GetQueuedAudioSize(device) : 0;
+}
+
+// Sleeps in steps of at most one device period (less when less is left),
+// letting the caller's events run at each step.
+void CuePlayer::Impl::WaitUntilPlayed(Uint32 queuedBytes, const std::function<void()> &whileWaiting)
+{
+    const Uint64 periodMs = PeriodMs();
+    const Uint64 giveUp = sdl->GetTicks64() + Milliseconds(queuedBytes) + periodMs + SyncSlackMs;
+    for (;;) {
         if (whileWaiting)
             whileWaiting();
-        sdl->Delay(WaitStepMs);
-    };
-    while (!released && device != 0 && sdl->GetQueuedAudioSize(device) > 0 && sdl->GetTicks64() < giveUp)
-        step();
-    const Uint64 lastPeriodEnds = sdl->GetTicks64() + periodMs;
-    while (!released && device != 0 && sdl->GetTicks64() < lastPeriodEnds)
-        step();
+        if (released)
+            return;
+        const Uint32 left = Queued();
+        if (left == 0 || sdl->GetTicks64() >= giveUp)
+            break;
+        sdl->Delay(Uint32(std::clamp<Uint64>(Milliseconds(left), 1, periodMs)));
+    }
+    // The queue reads empty while its last period is still in the device.
+    sdl->Delay(Uint32(periodMs));
+    if (whileWaiting && !released)
+        whileWaiting();
 }
 
 void CuePlayer::Impl::Release()
 {
     released = true;
-    if (device != 0) {
-        sdl->ClearQueuedAudio(device);
-        sdl->CloseAudioDevice(device);
-        device = 0;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        stopCloser = true;
+        if (device != 0) {
+            sdl->ClearQueuedAudio(device);
+            sdl->CloseAudioDevice(device);
+            device = 0;
+        }
     }
+    wake.notify_one();
+    if (closer.joinable())
+        closer.join();
     if (subsystemCounted)
         sdl->QuitSubSystem(SDL_INIT_AUDIO);
     else if (audioInitDirect)
@@ -212,20 +256,31 @@ void CuePlayer::PlayCue(const std::string &name, bool async, const std::function
 {
     try {
         Impl &d = *impl_;
-        if (d.released || !d.EnsureDevice())
+        // A name is one file in the cue folder, never a path.
+        if (d.released || name.find('/') != std::string::npos || name.find('\0') != std::string::npos ||
+            !d.EnsureAudio())
             return;
-        const Uint8 *samples = nullptr;
         Uint32 length = 0;
-        Uint8 *wav = nullptr;
-        // A cue that fails to load leaves the one sounding alone.
-        if (!d.Load(name, &samples, &length, &wav))
-            return;
-        // The queue holds its own copy, so the buffers may be reused at once.
-        d.sdl->ClearQueuedAudio(d.device);
-        const bool queued = length == 0 || d.sdl->QueueAudio(d.device, samples, length) == 0;
-        if (wav)
-            d.sdl->FreeWAV(wav);
-        if (!async && queued && length > 0)
+        {
+            std::lock_guard<std::mutex> hold(d.lock);
+            if (!d.EnsureDeviceLocked())
+                return;
+            // A cue that fails to load leaves the one sounding alone.
+            if (!LoadCueFile(d.folder / (name + ".WAV"), d.cueStream, CueKey(), MaxCueFileSize))
+                return;
+            const CueAudioFormat format{d.deviceFormat.freq, d.deviceFormat.format, d.deviceFormat.channels};
+            if (!DecodeCue(d.cueStream, format, d.converted).empty())
+                return;
+            length = Uint32(d.converted.size());
+            // The queue holds its own copy, so the buffer may be reused at once.
+            d.sdl->ClearQueuedAudio(d.device);
+            if (length > 0 && d.sdl->QueueAudio(d.device, d.converted.data(), length) != 0)
+                length = 0;
+            d.closeAt =
+                Impl::Clock::now() + std::chrono::milliseconds(d.Milliseconds(length) + d.PeriodMs()) + IdleCloseDelay;
+        }
+        d.wake.notify_one();
+        if (!async && length > 0)
             d.WaitUntilPlayed(length, whileWaiting);
     } catch (...) {
     }
@@ -233,7 +288,7 @@ void CuePlayer::PlayCue(const std::string &name, bool async, const std::function
 
 bool CuePlayer::IsSounding() const
 {
-    return !impl_->released && impl_->device != 0 && impl_->sdl->GetQueuedAudioSize(impl_->device) > 0;
+    return !impl_->released && impl_->audioReady && impl_->Queued() > 0;
 }
 
 void CuePlayer::ReleaseCueStream()

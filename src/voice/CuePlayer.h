@@ -2,9 +2,13 @@
 // Plays voice cues from the scrambled WAV files of the play/ folder.
 //
 // One reused buffer (CueStream); a new cue cuts off the one sounding; every
-// failure is silent. Audio through SDL2; where no sound device opens, SDL's
-// dummy driver keeps the timing and nothing is heard.
+// failure is silent, and so is every cue DecodeCue refuses. Audio through
+// SDL2; where no sound device opens, SDL's dummy driver keeps the timing and
+// nothing is heard. The device is closed while no cue has sounded for a
+// moment, so an idle calculator writes nothing and wakes nobody.
 #pragma once
+
+#include "voice/CueDecoder.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -42,7 +46,7 @@ public:
     static std::filesystem::path DefaultCueFolder();
 
     // Largest cue file that is loaded; larger files are skipped silently.
-    static constexpr std::uintmax_t MaxCueFileSize = 16u * 1024u * 1024u;
+    static constexpr std::uintmax_t MaxCueFileSize = ::tallyvox::MaxCueFileSize;
 
 private:
     struct Impl;

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "voice/CueScramble.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
-#include <memory>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tallyvox {
 
@@ -65,27 +66,46 @@ void UnscrambleCue(std::vector<std::uint8_t> &buffer, std::string_view key)
         at[i] ^= block[i];
 }
 
+std::string ReadCueFile(const std::filesystem::path &path, std::vector<std::uint8_t> &buffer, std::uintmax_t maxSize)
+{
+    try {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return std::strerror(errno);
+        struct Closer {
+            int fd;
+            ~Closer() { ::close(fd); }
+        } closer{fd};
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+            return "not a regular file";
+        const auto size = static_cast<std::uintmax_t>(st.st_size);
+        if (size == 0)
+            return "empty file";
+        if (size > maxSize)
+            return "larger than " + std::to_string(maxSize >> 20) + " MiB";
+        buffer.resize(size);
+        for (std::uintmax_t done = 0; done < size;) {
+            const ssize_t n = ::read(fd, buffer.data() + done, size - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return "cannot be read";
+            done += std::uintmax_t(n);
+        }
+        return {};
+    } catch (...) {
+        return "cannot be read";
+    }
+}
+
 bool LoadCueFile(const std::filesystem::path &path, std::vector<std::uint8_t> &buffer, std::string_view key,
                  std::uintmax_t maxSize)
 {
-    try {
-        const std::unique_ptr<std::FILE, int (*)(std::FILE *)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-        if (!file)
-            return false;
-        struct stat st {};
-        if (fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode))
-            return false;
-        const auto size = static_cast<std::uintmax_t>(st.st_size);
-        if (size == 0 || size > maxSize)
-            return false;
-        buffer.resize(size);
-        if (std::fread(buffer.data(), 1, size, file.get()) != size)
-            return false;
-        UnscrambleCue(buffer, key);
-        return true;
-    } catch (...) {
+    if (!ReadCueFile(path, buffer, maxSize).empty())
         return false;
-    }
+    UnscrambleCue(buffer, key);
+    return true;
 }
 
 } // namespace tallyvox

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,10 +18,15 @@ std::string_view CueKey();
 // come out unchanged.
 void UnscrambleCue(std::vector<std::uint8_t> &buffer, std::string_view key);
 
-// Reads the whole cue file at path into buffer, reusing its storage, and
-// unscrambles it with key. Returns false, with buffer untouched, when the
-// file cannot be opened, is not a regular file, is empty or is larger than
-// maxSize; false also when the read comes up short. Never throws.
+// Reads the whole file at path into buffer, reusing its storage. The file is
+// opened without blocking and read only if it is a regular file, so a FIFO
+// or a device named like a cue cannot stall the caller. Empty on success;
+// otherwise why not, with buffer untouched when the file cannot be opened,
+// is not a regular file, is empty or is larger than maxSize. Never throws.
+std::string ReadCueFile(const std::filesystem::path &path, std::vector<std::uint8_t> &buffer, std::uintmax_t maxSize);
+
+// ReadCueFile, then unscrambles the buffer with key. False when the read
+// fails. Never throws.
 bool LoadCueFile(const std::filesystem::path &path, std::vector<std::uint8_t> &buffer, std::string_view key,
                  std::uintmax_t maxSize);
 

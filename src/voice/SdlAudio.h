@@ -27,6 +27,7 @@ struct SdlAudio {
     decltype(&::SDL_SetHint) SetHint;
     decltype(&::SDL_GetTicks64) GetTicks64;
     decltype(&::SDL_Delay) Delay;
+    decltype(&::SDL_GetError) GetError;
 };
 
 // The loaded library's functions, or nullptr when SDL2 cannot be loaded (the

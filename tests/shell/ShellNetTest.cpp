@@ -12,6 +12,8 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QLabel>
+#include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -53,6 +55,8 @@ private slots:
     void staysBlankWithoutTheFetcherModule();
     void updateNoticeAppearsNonModally();
     void updateNoticeRefusesNonWebPages();
+    void updateNoticeIsBounded_data();
+    void updateNoticeIsBounded();
     void updateNoticeGoneWithItsWindow();
     void mediaControlIsHiddenAndInert();
 
@@ -429,6 +433,54 @@ void ShellNetTest::updateNoticeRefusesNonWebPages()
         QVERIFY2(!tallyvox::ShowUpdateNotice(&window, QStringLiteral("9.9"), QString::fromLatin1(page), {}), page);
     }
     QVERIFY(window.findChildren<QDialog *>().isEmpty());
+}
+
+// Whatever the server sends, the notice fits two thirds of the screen with
+// its close button on it, and shows no control or bidi characters.
+void ShellNetTest::updateNoticeIsBounded_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("notes");
+    QTest::addColumn<QString>("shown");
+    const QString page = QStringLiteral("http://example.test/get.html");
+    QStringList numbered;
+    for (int i = 1; i <= 100; ++i)
+        numbered.append(QString::number(i));
+    QTest::newRow("9,000 blank lines") << "9.0" << page << "first" + QString(9000, QLatin1Char('\n')) + "last"
+                                       << "first\n\nlast";
+    QTest::newRow("a 60,000-character line")
+        << "9.0" << page << QString(60000, QLatin1Char('x')) << QString(200, QLatin1Char('x')) + "…";
+    QTest::newRow("100 lines") << "9.0" << page << numbered.join('\n') << numbered.mid(0, 40).join('\n') + "\n…";
+    QTest::newRow("U+202E and controls everywhere")
+        << QStringLiteral("9.0\u202e") << QStringLiteral("http://example.test/\u202eget.html")
+        << QStringLiteral("abc\u202edef\u2066g\u0007h\u200fi\r") << "abcdefghi";
+}
+
+void ShellNetTest::updateNoticeIsBounded()
+{
+    QFETCH(QString, version);
+    QFETCH(QString, page);
+    QFETCH(QString, notes);
+    QFETCH(QString, shown);
+    QWidget window;
+    window.show();
+    QPointer<QDialog> dialog = tallyvox::ShowUpdateNotice(&window, version, page, notes);
+    QVERIFY(dialog);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    const QSize screen = dialog->screen()->availableGeometry().size();
+    QVERIFY2(dialog->width() <= screen.width() * 2 / 3 && dialog->height() <= screen.height() * 2 / 3,
+             qPrintable(QStringLiteral("%1x%2").arg(dialog->width()).arg(dialog->height())));
+    auto *btnClose = dialog->findChild<QPushButton *>("btnUpdateClose");
+    QVERIFY(btnClose && btnClose->isVisible());
+    QVERIFY(dialog->rect().contains(btnClose->geometry()));
+    auto *lblUpdate = dialog->findChild<QLabel *>("lblUpdate");
+    QVERIFY(lblUpdate->text().contains(QStringLiteral("Tallyvox 9.0 ")));
+    QVERIFY(lblUpdate->text().contains(QStringLiteral("href=\"http://example.test/get.html\"")));
+    auto *lblNotes = dialog->findChild<QLabel *>("lblUpdateNotes");
+    QVERIFY(lblNotes);
+    QCOMPARE(lblNotes->text(), shown);
+    delete dialog;
 }
 
 void ShellNetTest::updateNoticeGoneWithItsWindow()

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/WavFixtures.h"
-#include "tools/cuetool/WavImage.h"
+#include "voice/CueDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,13 +36,15 @@ std::vector<std::uint8_t> Patched(std::vector<std::uint8_t> image, std::size_t a
     return image;
 }
 
-// An image with an extra chunk of odd length (padded) before "fmt ".
-std::vector<std::uint8_t> WithLeadingChunk()
+// An image with an extra chunk of odd length (padded) before "fmt "; the
+// RIFF size counts it unless told not to.
+std::vector<std::uint8_t> WithLeadingChunk(bool counted = true)
 {
     const auto plain = WavImage(S16Bytes(Pattern(100, 5)));
     std::vector<std::uint8_t> out(plain.begin(), plain.begin() + 12);
     out.insert(out.end(), {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0});
     out.insert(out.end(), plain.begin() + 12, plain.end());
+    out[4] += counted ? 12 : 0;
     return out;
 }
 
@@ -53,34 +56,6 @@ std::vector<std::uint8_t> DataBeforeFormat()
     out.insert(out.end(), plain.begin() + 12, plain.begin() + 36);
     return out;
 }
-
-class WavImageTest : public testing::TestWithParam<ImageCase> {};
-
-TEST_P(WavImageTest, Check)
-{
-    EXPECT_EQ(WavImageProblem(GetParam().image).empty(), GetParam().valid) << WavImageProblem(GetParam().image);
-}
-
-const auto Good = WavImage(S16Bytes(Pattern(100, 5)));
-
-INSTANTIATE_TEST_SUITE_P(
-    Images, WavImageTest,
-    testing::Values(ImageCase{"canonical", Good, true},
-                    ImageCase{"8-bit stereo 44100", WavImage(std::vector<std::uint8_t>(400, 128), 44100, 2, 8), true},
-                    ImageCase{"empty data chunk", WavImage({}), true},
-                    ImageCase{"padded chunk before fmt", WithLeadingChunk(), true}, ImageCase{"empty", {}, false},
-                    ImageCase{"text", std::vector<std::uint8_t>(200, 'x'), false},
-                    ImageCase{"RIFX", Patched(Good, 0, {'R', 'I', 'F', 'X'}), false},
-                    ImageCase{"not WAVE", Patched(Good, 8, {'A', 'V', 'I', ' '}), false},
-                    ImageCase{"MP3 encoding", Patched(Good, 20, {0x55, 0}), false},
-                    ImageCase{"zero channels", Patched(Good, 22, {0, 0}), false},
-                    ImageCase{"zero rate", Patched(Good, 24, {0, 0, 0, 0}), false},
-                    ImageCase{"fmt too short", Patched(Good, 16, {8, 0, 0, 0}), false},
-                    ImageCase{"data past the end", Patched(Good, 40, {0xff, 0xff, 0, 0}), false},
-                    ImageCase{"cut in the data", std::vector<std::uint8_t>(Good.begin(), Good.end() - 1), false},
-                    ImageCase{"cut in the header", std::vector<std::uint8_t>(Good.begin(), Good.begin() + 30), false},
-                    ImageCase{"no data chunk", std::vector<std::uint8_t>(Good.begin(), Good.begin() + 36), false},
-                    ImageCase{"data before fmt", DataBeforeFormat(), false}));
 
 struct ToolRun {
     int status;
@@ -111,8 +86,9 @@ protected:
     ToolRun Tool(const std::string &args)
     {
         const fs::path out = root / "stdout.txt", err = root / "stderr.txt";
-        const std::string command = "'" + std::string(std::getenv("TALLYVOX_BIN")) + "/tallyvox-cue' " + args + " >'" +
-                                    out.string() + "' 2>'" + err.string() + "'";
+        // timeout: a tool that blocks (on a FIFO, say) fails the test instead of hanging it.
+        const std::string command = "timeout 20 '" + std::string(std::getenv("TALLYVOX_BIN")) + "/tallyvox-cue' " +
+                                    args + " >'" + out.string() + "' 2>'" + err.string() + "'";
         const int raw = std::system(command.c_str());
         const auto o = ReadFile(out), e = ReadFile(err);
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(o.begin(), o.end()),
@@ -130,6 +106,57 @@ protected:
         return names;
     }
 };
+
+const auto Good = WavImage(S16Bytes(Pattern(100, 5)));
+
+// Seconds of 8 kHz mono 8-bit audio, plus extra frames.
+std::vector<std::uint8_t> Lasting(int seconds, int extra)
+{
+    return WavImage(std::vector<std::uint8_t>(std::size_t(8000 * seconds + extra), 128), 8000, 1, 8);
+}
+
+// Every cue that decodes plays, and verify accepts exactly those.
+class CueImageTest : public CueToolTest, public testing::WithParamInterface<ImageCase> {};
+
+TEST_P(CueImageTest, VerifyAcceptsExactlyWhatThePlayerPlays)
+{
+    std::vector<std::uint8_t> samples;
+    const std::string problem = DecodeCue(GetParam().image, CueAudioFormat{}, samples);
+    EXPECT_EQ(problem.empty(), GetParam().valid) << problem;
+    WriteCue(root, "cue", GetParam().image);
+    const ToolRun run = Tool("verify " + Q(root / "cue.WAV"));
+    EXPECT_EQ(run.status, GetParam().valid ? 0 : 1) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, CueImageTest,
+    testing::Values(ImageCase{"canonical", Good, true},
+                    ImageCase{"8-bit stereo 44100", WavImage(std::vector<std::uint8_t>(400, 128), 44100, 2, 8), true},
+                    ImageCase{"empty data chunk", WavImage({}), true},
+                    ImageCase{"empty data chunk, stereo 44100", WavImage({}, 44100, 2, 16), true},
+                    ImageCase{"padded chunk before fmt", WithLeadingChunk(), true},
+                    ImageCase{"RIFF size short of the data", WithLeadingChunk(false), false},
+                    ImageCase{"empty", {}, false}, ImageCase{"text", std::vector<std::uint8_t>(200, 'x'), false},
+                    ImageCase{"RIFX", Patched(Good, 0, {'R', 'I', 'F', 'X'}), false},
+                    ImageCase{"not WAVE", Patched(Good, 8, {'A', 'V', 'I', ' '}), false},
+                    ImageCase{"MP3 encoding", Patched(Good, 20, {0x55, 0}), false},
+                    ImageCase{"zero channels", Patched(Good, 22, {0, 0}), false},
+                    ImageCase{"zero rate", Patched(Good, 24, {0, 0, 0, 0}), false},
+                    ImageCase{"fmt too short", Patched(Good, 16, {8, 0, 0, 0}), false},
+                    ImageCase{"data past the end", Patched(Good, 40, {0xff, 0xff, 0, 0}), false},
+                    ImageCase{"cut in the data", std::vector<std::uint8_t>(Good.begin(), Good.end() - 1), false},
+                    ImageCase{"cut in the header", std::vector<std::uint8_t>(Good.begin(), Good.begin() + 30), false},
+                    ImageCase{"no data chunk", std::vector<std::uint8_t>(Good.begin(), Good.begin() + 36), false},
+                    ImageCase{"data before fmt", DataBeforeFormat(), false},
+                    ImageCase{"7-bit PCM", Patched(Good, 34, {7, 0}), false},
+                    ImageCase{"odd block alignment", Patched(Good, 32, {3, 0}), false},
+                    ImageCase{"1 Hz", WavImage(S16Bytes(Pattern(2000, 3)), 1), false},
+                    ImageCase{"7999 Hz", WavImage(S16Bytes(Pattern(100, 3)), 7999), false},
+                    ImageCase{"8000 Hz", WavImage(S16Bytes(Pattern(100, 3)), 8000), true},
+                    ImageCase{"96000 Hz stereo", WavImage(S16Bytes(Pattern(200, 3)), 96000, 2), true},
+                    ImageCase{"96001 Hz", WavImage(S16Bytes(Pattern(100, 3)), 96001), false},
+                    ImageCase{"3 channels", WavImage(S16Bytes(Pattern(300, 3)), 22050, 3), false},
+                    ImageCase{"10 s", Lasting(10, 0), true}, ImageCase{"10 s and a frame", Lasting(10, 1), false}));
 
 TEST_F(CueToolTest, ScrambleVerifyUnscrambleRoundTrip)
 {
@@ -209,6 +236,8 @@ TEST_F(CueToolTest, MissingFoldersAndUsage)
     EXPECT_EQ(Tool("scramble " + Q(root / "blank") + " " + Q(root / "out")).status, 1);
     EXPECT_FALSE(fs::exists(root / "out"));
     EXPECT_EQ(Tool("verify " + Q(root / "nothere")).status, 1);
+    ASSERT_EQ(::mkfifo((root / "fifo.WAV").c_str(), 0600), 0);
+    EXPECT_EQ(Tool("verify " + Q(root / "fifo.WAV")).status, 1) << "a FIFO is refused, not waited on";
 
     EXPECT_EQ(Tool("unscramble " + Q(plain / "text.txt") + " " + Q(root / "x")).status, 1);
     EXPECT_EQ(Tool("").status, 2);

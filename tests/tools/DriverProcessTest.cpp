@@ -1,15 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tallyvox-keys as a program: arguments or standard input, --trace, and the
-// refusal of unknown keys.
+// tallyvox-keys as a program: arguments or standard input, --trace (also
+// interactive), the refusal of unknown keys, and JSON for any pasted bytes.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include <poll.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -110,10 +114,93 @@ TEST(DriverProcess, UnknownKeyIsRefusedBeforeAnythingRuns)
 
 TEST(DriverProcess, TextsAreEscapedJson)
 {
-    const Outcome o = RunDriver("'paste:a\"b\\c\ttab' copy");
-    EXPECT_EQ(o.status, 0);
-    EXPECT_NE(o.out.find("\"display\": \"a\\\"b\\\\c\\ttab\""), std::string::npos) << o.out;
-    EXPECT_NE(o.out.find("\"clipboard\": \"a\\\"b\\\\c\\ttab\""), std::string::npos) << o.out;
+    struct Row {
+        const char *paste; // shell-quoted
+        const char *json;
+    };
+    const Row rows[] = {
+        {"'paste:a\"b\\c\ttab'", "\"a\\\"b\\\\c\\ttab\""},
+        {"'paste:1\xff"
+         "2\xc0\xaf"
+         "3'",
+         "\"1\\ufffd2\\ufffd\\ufffd3\""},                                   // stray and overlong bytes
+        {"'paste:\xe4\xb8\xad\xe4\xb8'", "\"\xe4\xb8\xad\\ufffd\\ufffd\""}, // a character cut short
+        {"'paste:\xed\xa0\x80'", "\"\\ufffd\\ufffd\\ufffd\""},              // a surrogate
+    };
+    for (const Row &row : rows) {
+        const Outcome o = RunDriver(std::string(row.paste) + " copy");
+        EXPECT_EQ(o.status, 0);
+        EXPECT_NE(o.out.find("\"display\": " + std::string(row.json)), std::string::npos) << o.out;
+        EXPECT_NE(o.out.find("\"clipboard\": " + std::string(row.json)), std::string::npos) << o.out;
+    }
+}
+
+// With --trace on standard input each key's line comes out before the next
+// key is even written; an unknown key ends the run there.
+TEST(DriverProcess, TraceOnStandardInputAnswersAsItGoes)
+{
+    const char *bin = std::getenv("TALLYVOX_BIN");
+    const std::string program = std::string(bin ? bin : ".") + "/tallyvox-keys";
+    int in[2], out[2], err[2];
+    ASSERT_EQ(::pipe(in), 0);
+    ASSERT_EQ(::pipe(out), 0);
+    ASSERT_EQ(::pipe(err), 0);
+    std::signal(SIGPIPE, SIG_IGN); // a driver that died early must fail the test, not end it
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+            ::close(fd);
+        ::execl(program.c_str(), program.c_str(), "--trace", static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+    // One line, or "" if none arrives within 10 s: the test never hangs.
+    struct LineReader {
+        int fd;
+        std::string pending;
+        std::string Next()
+        {
+            for (;;) {
+                if (const auto nl = pending.find('\n'); nl != std::string::npos) {
+                    std::string line = pending.substr(0, nl);
+                    pending.erase(0, nl + 1);
+                    return line;
+                }
+                pollfd p{fd, POLLIN, 0};
+                char buf[4096];
+                if (::poll(&p, 1, 10000) != 1)
+                    return {};
+                const ssize_t n = ::read(fd, buf, sizeof buf);
+                if (n <= 0)
+                    return {};
+                pending.append(buf, std::size_t(n));
+            }
+        }
+    } output{out[0], {}}, errors{err[0], {}};
+    const auto send = [&](const char *text) {
+        return ::write(in[1], text, std::strlen(text)) == ssize_t(std::strlen(text));
+    };
+
+    EXPECT_TRUE(send("7\n"));
+    EXPECT_NE(output.Next().find("\"display\": \"7\", \"label\": \"\", \"memory\": \"\", \"cues\": [\"7\"]"),
+              std::string::npos);
+    EXPECT_TRUE(send("\n+\r\n"));
+    EXPECT_NE(output.Next().find("\"label\": \"7+\""), std::string::npos);
+    EXPECT_TRUE(send("bogus\n8\n"));
+    EXPECT_NE(errors.Next().find("unknown key 'bogus'"), std::string::npos);
+    ::close(in[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+    EXPECT_EQ(output.Next(), "") << "nothing after the unknown key";
+    for (int fd : {out[0], err[0]})
+        ::close(fd);
 }
 
 } // namespace

@@ -3,13 +3,14 @@
 //
 //   tallyvox-cue scramble IN OUT     plain WAV files -> cue files
 //   tallyvox-cue unscramble IN OUT   cue files -> plain WAV files
-//   tallyvox-cue verify PATH         checks that cue files load
+//   tallyvox-cue verify PATH         checks that cue files will play
 //
 // IN and OUT are both folders (every *.wav / *.WAV file of IN; OUT is
 // created if needed) or both files. Every input is read and checked before
-// anything is written, so a bad file leaves the output untouched.
+// anything is written, so a bad file leaves the output untouched. Files are
+// read and decoded by the player's own code, so what passes here plays.
 #include "numbers/AsciiCase.h"
-#include "tools/cuetool/WavImage.h"
+#include "voice/CueDecoder.h"
 #include "voice/CueScramble.h"
 
 #include <algorithm>
@@ -24,12 +25,8 @@
 namespace fs = std::filesystem;
 using tallyvox::CueKey;
 using tallyvox::UnscrambleCue;
-using tallyvox::WavImageProblem;
 
 namespace {
-
-// The player skips larger files; a pack should not hold cues it never plays.
-constexpr std::uintmax_t MaxCueFileSize = 16u * 1024u * 1024u;
 
 struct CueFile {
     fs::path source;
@@ -69,27 +66,17 @@ std::string CueNameOf(const std::string &fileName)
 
 bool ReadWhole(const fs::path &path, std::vector<std::uint8_t> &out)
 {
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec) {
-        Complain(path, ec.message());
-        return false;
-    }
-    if (size == 0) {
-        Complain(path, "empty file");
-        return false;
-    }
-    if (size > MaxCueFileSize) {
-        Complain(path, "larger than 16 MiB; the player skips such cues");
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    out.resize(size);
-    if (!in.read(reinterpret_cast<char *>(out.data()), std::streamsize(size))) {
-        Complain(path, "cannot be read");
-        return false;
-    }
-    return true;
+    const std::string problem = tallyvox::ReadCueFile(path, out, tallyvox::MaxCueFileSize);
+    if (!problem.empty())
+        Complain(path, problem + "; the player skips it");
+    return problem.empty();
+}
+
+// Why the player would not play a plain image; empty when it would.
+std::string PlayProblem(const std::vector<std::uint8_t> &image)
+{
+    std::vector<std::uint8_t> samples;
+    return tallyvox::DecodeCue(image, tallyvox::CueAudioFormat{}, samples);
 }
 
 // The files an argument stands for: the .wav/.WAV files of a folder, sorted,
@@ -145,7 +132,7 @@ int Convert(bool scramble, const fs::path &in, const fs::path &out)
         }
         if (!scramble)
             UnscrambleCue(cue.image, CueKey());
-        if (const std::string problem = WavImageProblem(cue.image); !problem.empty()) {
+        if (const std::string problem = PlayProblem(cue.image); !problem.empty()) {
             Complain(source, scramble ? problem : problem + " after unscrambling (not a cue file?)");
             ok = false;
             continue;
@@ -196,7 +183,7 @@ int Verify(const fs::path &target)
             continue;
         }
         UnscrambleCue(image, CueKey());
-        if (const std::string problem = WavImageProblem(image); !problem.empty()) {
+        if (const std::string problem = PlayProblem(image); !problem.empty()) {
             Complain(path, problem + " after unscrambling");
             ++bad;
         } else if (isFolder && name.compare(name.size() - 4, 4, ".WAV") != 0) {

@@ -51,7 +51,8 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// JSON string literal of UTF-8 text.
+// JSON string literal of a text: UTF-8 passes through, and every byte that
+// is not part of a well-formed UTF-8 character becomes \ufffd.
 std::string JsonString(const std::string &text);
 
 } // namespace tallyvox

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tallyvox-keys [--trace] [KEY ...]: runs keys headless and prints the
 // result as one JSON line (with --trace, also one line after each key).
-// Without KEY arguments it reads one KEY per line from standard input.
+// Without KEY arguments it reads one KEY per line from standard input; with
+// --trace each key then runs, and its line is flushed, as soon as its line
+// arrives, so a caller can drive it interactively.
 #include "tools/keys/KeyDriver.h"
 
 #include <iostream>
@@ -23,6 +25,48 @@ const char kUsage[] = "Usage: tallyvox-keys [--trace] [KEY]...\n"
                       "F-E Int ln Log n! pi x^2 x^3 10^x cbrt sin cos tan sinh cosh tanh asin acos atan\n"
                       "deg rad grad vk:N copy paste:TEXT expr:TEXT\n"
                       "Example: tallyvox-keys 7 + 8 =\n";
+
+// The next key line of standard input, blank lines skipped.
+bool ReadKey(std::string &line)
+{
+    while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find_first_not_of(" \t") != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+bool Known(const std::string &key)
+{
+    if (tallyvox::KeyDriver::IsKnownToken(key))
+        return true;
+    std::cerr << "tallyvox-keys: unknown key '" << key << "'\n";
+    return false;
+}
+
+class Run {
+public:
+    explicit Run(bool trace) : trace_(trace) {}
+
+    void Key(const std::string &key)
+    {
+        tallyvox::KeyRecord one;
+        driver_.RunKey(key, &one);
+        if (trace_)
+            std::cout << driver_.JsonLine(one) << std::endl;
+        all_.cues.insert(all_.cues.end(), one.cues.begin(), one.cues.end());
+        all_.messages.insert(all_.messages.end(), one.messages.begin(), one.messages.end());
+    }
+    void Finish() { std::cout << driver_.JsonLine(all_) << std::endl; }
+
+private:
+    bool trace_;
+    tallyvox::ScriptEvaluator script_;
+    tallyvox::KeyDriver driver_{script_};
+    tallyvox::KeyRecord all_;
+};
 
 } // namespace
 
@@ -49,35 +93,30 @@ int main(int argc, char **argv)
         fromArguments = true;
         keys.push_back(arg);
     }
-    if (!fromArguments) {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (line.find_first_not_of(" \t") == std::string::npos)
-                continue;
-            keys.push_back(line);
+
+    if (trace && !fromArguments) {
+        // Interactive: an unknown key ends the run where it stands, after the
+        // lines of the keys before it.
+        Run run(true);
+        for (std::string key; ReadKey(key);) {
+            if (!Known(key))
+                return 2;
+            run.Key(key);
         }
-    }
-    // Refuse before running anything, so nothing but the error is printed.
-    for (const std::string &key : keys) {
-        if (!tallyvox::KeyDriver::IsKnownToken(key)) {
-            std::cerr << "tallyvox-keys: unknown key '" << key << "'\n";
-            return 2;
-        }
+        run.Finish();
+        return 0;
     }
 
-    tallyvox::ScriptEvaluator script;
-    tallyvox::KeyDriver driver(script);
-    tallyvox::KeyRecord all;
-    for (const std::string &key : keys) {
-        tallyvox::KeyRecord one;
-        driver.RunKey(key, &one);
-        if (trace)
-            std::cout << driver.JsonLine(one) << '\n';
-        all.cues.insert(all.cues.end(), one.cues.begin(), one.cues.end());
-        all.messages.insert(all.messages.end(), one.messages.begin(), one.messages.end());
-    }
-    std::cout << driver.JsonLine(all) << std::endl;
+    if (!fromArguments)
+        for (std::string key; ReadKey(key);)
+            keys.push_back(key);
+    // Refuse before running anything, so nothing but the error is printed.
+    for (const std::string &key : keys)
+        if (!Known(key))
+            return 2;
+    Run run(trace);
+    for (const std::string &key : keys)
+        run.Key(key);
+    run.Finish();
     return 0;
 }
