@@ -11,7 +11,8 @@ libsdl2-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 espeak-ng sox
 fonts-wqy-microhei
-xvfb xauth x11-utils libx11-dev imagemagick
+xvfb xauth x11-utils libx11-dev imagemagick xdotool
+qt6-translations-l10n
 dbus dbus-x11 at-spi2-core python3-pyatspi python3-gi
 "
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Tallyvox: a calculator that speaks.
 #include "shell/MainWindow.h"
+#include "shell/QtTranslations.h"
 
 #include <QApplication>
 
@@ -9,6 +10,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyvox"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tallyvox"));
+    tallyvox::InstallQtTranslations();
 
     tallyvox::TFrmMain FrmMain(tallyvox::ShellOptions::Defaults());
     // Closing the main window ends the program, also while it is hidden in
