@@ -269,6 +269,8 @@ void TFrmMain::BuildMenu()
         if (!item.parent) {
             current = item.visible ? bar->addMenu(caption) : new QMenu(caption, this);
             current->setObjectName(QLatin1String(item.name));
+            // The menu is read by its title without the accelerator: "查看".
+            current->setAccessibleName(caption.section(QLatin1Char('('), 0, 0));
             current->menuAction()->setObjectName(QLatin1String(item.name));
             current->menuAction()->setVisible(item.visible);
             continue;
