@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <regex>
 #include <set>
@@ -320,6 +322,33 @@ TEST(KeyTable, NamesTokensShortcutsAndCodesAreUnique)
         EXPECT_TRUE(KeyDriver::IsKnownToken(std::string(command.token)) || command.token == "paste") << command.token;
     }
     EXPECT_EQ(names.size(), 55u);
+}
+
+// The README lists every shortcut; the block is rendered from the table, so
+// a changed shortcut fails here until the README says it too.
+TEST(KeyTable, ReadmeListsEveryShortcut)
+{
+    const auto keys = [](const std::array<std::string_view, 2> &shortcuts) {
+        std::string out;
+        for (std::string_view s : shortcuts)
+            if (!s.empty())
+                out += (out.empty() ? "`" : ", `") + std::string(s) + "`";
+        return out;
+    };
+    std::string block = "| Shortcut | Key | Read as |\n|---|---|---|\n";
+    for (const KeyDef &key : Keys())
+        block += "| " + keys(key.shortcuts) + " | " + std::string(key.token.empty() ? key.words : key.token) + " | " +
+                 std::string(key.words) + " |\n";
+    for (const CommandDef &command : Commands())
+        block += "| " + keys(command.shortcuts) + " | " + std::string(command.token) + " | " +
+                 std::string(command.words) + " |\n";
+    std::ifstream in(TALLYVOX_README);
+    const std::string readme((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string start = "<!-- shortcuts -->\n", end = "<!-- /shortcuts -->";
+    const std::size_t from = readme.find(start), to = readme.find(end);
+    ASSERT_TRUE(from != std::string::npos && to != std::string::npos) << "README.md has no shortcuts block";
+    EXPECT_EQ(readme.substr(from + start.size(), to - from - start.size()), block) << "paste into README.md:\n"
+                                                                                   << block;
 }
 
 TEST(KeyTable, EveryKeyPlaysTheCueOfItsRow)
