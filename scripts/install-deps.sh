@@ -14,6 +14,7 @@ libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
 espeak-ng sox librsvg2-bin
 fonts-wqy-microhei
 xvfb xauth x11-utils libx11-dev imagemagick xdotool
+qt6-translations-l10n
 dbus dbus-x11 at-spi2-core python3-pyatspi python3-gi
 dpkg-dev desktop-file-utils appstream man-db
 "

@@ -311,15 +311,21 @@ void CalculatorEngine::Equal()
     }
 }
 
-bool CalculatorEngine::ReadOut()
+bool CalculatorEngine::ReadOut(bool startsNewNumber)
 {
     // Built before the flags change: a text that cannot be read ends the key
     // with StartNewNumber untouched and StopReadOut still set.
     const std::string spoken = MainReadOutText(DisplayText, DisplayValue() >= 0);
-    StartNewNumber = true;
+    if (startsNewNumber)
+        StartNewNumber = true;
+    return Speak(CueNamesOf(spoken));
+}
+
+bool CalculatorEngine::Speak(const std::vector<std::string> &cues)
+{
     StopReadOut = false;
     const std::uint64_t generation = ++readOutGeneration_;
-    for (const std::string &cue : CueNamesOf(spoken)) {
+    for (const std::string &cue : cues) {
         host_.ProcessPendingEvents();
         // A key pressed meanwhile ends this read-out for good, and so does an
         // equals whose own read-out completed inside it: the rest of this
@@ -461,6 +467,57 @@ void CalculatorEngine::Press(const KeyDef &key)
     case KeyHandler::btnMMinusClick: btnMMinusClick(); break;
     default: break; // the scientific panel's keys are not the engine's
     }
+}
+
+// --------------------------------------------------------- reading again
+
+void CalculatorEngine::SayDisplay()
+{
+    RunHandler([&] {
+        StopReadOut = true;
+        try {
+            ReadOut(false);
+        } catch (const CalcError &) {
+            // Typed digits beyond the number words' 20 are read one by one.
+            std::string spoken = DisplayText;
+            if (!spoken.empty() && spoken.front() == '-')
+                spoken.replace(0, 1, "负");
+            Speak(CueNamesOf(spoken));
+        }
+    });
+}
+
+void CalculatorEngine::SayStatus()
+{
+    RunHandler([&] {
+        StopReadOut = true;
+        std::vector<std::string> cues;
+        const auto add = [&cues](const std::vector<std::string> &more) {
+            cues.insert(cues.end(), more.begin(), more.end());
+        };
+        if (!LabelText.empty()) {
+            // The label is the left operand, a blank in exponent form, then
+            // the operator's sign.
+            const OperatorInfo &op = kOperators[PendingOperator < kOperators.size() ? PendingOperator : OpAdd];
+            std::string number = LabelText;
+            const std::string_view symbol = op.symbol;
+            if (!symbol.empty() && number.size() >= symbol.size() &&
+                number.compare(number.size() - symbol.size(), symbol.size(), symbol) == 0)
+                number.resize(number.size() - symbol.size());
+            while (!number.empty() && number.back() == ' ')
+                number.pop_back();
+            add(CueNamesOf(MainReadOutText(number, ParseNumberText(number, true) >= 0)));
+            if (*op.cue)
+                cues.emplace_back(op.cue);
+        }
+        if (MemoryIndicator.empty()) {
+            cues.emplace_back("无记忆");
+        } else {
+            cues.emplace_back("记忆");
+            add(CueNamesOf(MainReadOutText(GeneralNumberText(MemoryValue), MemoryValue >= 0)));
+        }
+        Speak(cues);
+    });
 }
 
 void CalculatorEngine::PasteText(const std::string &text)

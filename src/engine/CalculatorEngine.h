@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tallyvox {
 
@@ -91,6 +92,14 @@ public:
     // handler is not a scientific one); other keys do nothing.
     void Press(const KeyDef &key);
 
+    // --- reading aloud again, from the keyboard ---
+    // The display, with the cues of the equals key's read-out; the
+    // calculation is left as it is, so entry goes on afterwards.
+    void SayDisplay();
+    // The pending operation as the operation label shows it (its number, then
+    // the operator's cue), then "记忆" and the stored value, or "无记忆".
+    void SayStatus();
+
     // Puts text into the display unvalidated ("粘贴"); no cue, no state change.
     void PasteText(const std::string &text);
 
@@ -112,8 +121,12 @@ public:
 private:
     void Digit(int digit);
     void Equal();
-    // Returns true when every cue was played.
-    bool ReadOut();
+    // Reads the display aloud; the equals key's read-out also ends the entry
+    // (startsNewNumber). Returns true when every cue was played.
+    bool ReadOut(bool startsNewNumber = true);
+    // Plays cues synchronously, one after another, letting events run
+    // before each; a key pressed meanwhile ends it (returns false).
+    bool Speak(const std::vector<std::string> &cues);
     void SetOperatorLabel(int code, int n);
     static int DigitCount(const std::string &text);
 

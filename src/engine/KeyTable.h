@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Every key of the calculator, once: the window builds its buttons' tags,
-// accessible names and slots from this table, the display's key-up handler
-// maps keyboard codes through it, and the headless driver takes its key
-// tokens from it. Pure data, no Qt.
+// accessible names, tooltips, slots and keyboard shortcuts from this table,
+// the engine's key-up handler maps virtual-key codes through it, and the
+// headless driver takes its key tokens from it. Pure data, no Qt.
+//
+// A shortcut is written the one way the window's keyboard mapping spells a
+// key press: the character typed ("*", "%", "r"; Shift is part of the
+// character), or a named key ("Enter", "Esc", "Backspace", "Delete",
+// "Insert", "Space", "F1".."F12"), or a letter or named key with modifiers
+// ("Ctrl+M", "Shift+S", "Shift+Insert").
 #pragma once
 
 #include <array>
@@ -62,7 +68,9 @@ struct KeyDef {
     int tag;
     std::string_view token; // the headless driver's name for the key; "" for none
     std::string_view cue;   // the cue the key plays ("" is the tick of keys without words)
-    std::string_view words; // what a screen reader says for the key
+    std::string_view words; // what a screen reader says for the key: the Chinese its cue speaks
+    // The key presses that press the key; "" for none.
+    std::array<std::string_view, 2> shortcuts{};
     // Windows virtual-key codes whose release on the display presses the
     // key (main keyboard and numeric pad); 0 for none.
     std::array<int, 2> virtualKeys{};
@@ -71,10 +79,22 @@ struct KeyDef {
 // Every key of both panels, the angle radio buttons included.
 std::span<const KeyDef> Keys();
 
+// What the keyboard does besides pressing keys: copy, paste, and reading the
+// display or the pending operation and memory aloud again.
+struct CommandDef {
+    std::string_view token; // the headless driver's name ("copy" takes no text there)
+    std::string_view words; // what it does, in Chinese
+    std::array<std::string_view, 2> shortcuts{};
+};
+
+std::span<const CommandDef> Commands();
+
 // nullptr when there is no such key.
 const KeyDef *FindKeyByName(std::string_view objectName);
 const KeyDef *FindKeyByToken(std::string_view token);
 const KeyDef *FindKeyByVirtualKey(int virtualKey);
 const KeyDef *FindKey(KeyHandler handler, int tag = 0);
+const KeyDef *FindKeyByShortcut(std::string_view shortcut);
+const CommandDef *FindCommandByShortcut(std::string_view shortcut);
 
 } // namespace tallyvox

@@ -42,21 +42,28 @@ QFont DialogFont(bool fixedPitchLatin = false)
     return font;
 }
 
-// The function button's face: fx in italics.
-QIcon FunctionPicture()
+// The function button's face: fx in italics, in the palette's button text
+// colour, sharp on screens of 1 to 3 device pixels per pixel.
+QIcon FunctionPicture(const QColor &ink)
 {
-    QPixmap picture(20, 16);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("DejaVu Serif"), QStringLiteral("serif")});
-    font.setPixelSize(15);
-    font.setItalic(true);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    painter.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("fx"));
-    return QIcon(picture);
+    QIcon icon;
+    for (const qreal ratio : {1.0, 1.5, 2.0, 3.0}) {
+        QPixmap picture(QSize(20, 16) * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        QFont font(QStringLiteral("Times New Roman"));
+        font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("DejaVu Serif"), QStringLiteral("serif")});
+        font.setPixelSize(15);
+        font.setItalic(true);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(ink);
+        painter.drawText(QRectF(0, 0, 20, 16), Qt::AlignCenter, QStringLiteral("fx"));
+        painter.end();
+        icon.addPixmap(picture);
+    }
+    return icon;
 }
 
 // The line edit counts UTF-16 units, the core counts characters.
@@ -168,34 +175,38 @@ TForTest::TForTest(ScriptEvaluator &script, ExpressionWindowHooks hooks, QWidget
     setFixedSize(413, 149);
     setFont(DialogFont());
 
-    Label1 = Place<QLabel>(this, "Label1", QStringLiteral("输入表达式"), 16, 32, 66, 12);
+    // The labels read as their captions; the fields they label carry the names.
+    Label1 = Place<QLabel>(this, "Label1", QString(), 16, 32, 66, 12);
     Label1->setText(QStringLiteral("输入表达式:"));
     EditInPut = Place<QLineEdit>(this, "EditInPut", QStringLiteral("输入表达式"), 96, 28, 252, 20);
     Label1->setBuddy(EditInPut);
 
     btnFunc = Place<QPushButton>(this, "btnFunc", QStringLiteral("插入函数"), 354, 26, 31, 22);
-    btnFunc->setIcon(FunctionPicture());
+    btnFunc->setIcon(FunctionPicture(btnFunc->palette().color(QPalette::ButtonText)));
     btnFunc->setIconSize(QSize(20, 16));
-    btnFunc->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab like the other buttons; Enter or Space opens the menu.
+    btnFunc->setFocusPolicy(Qt::StrongFocus);
     btnFunc->setAutoDefault(false);
 
-    lbl2 = Place<QLabel>(this, "lbl2", QStringLiteral("计算结果"), 28, 67, 54, 12);
+    lbl2 = Place<QLabel>(this, "lbl2", QString(), 28, 67, 54, 12);
     lbl2->setText(QStringLiteral("计算结果:"));
     EditOutPut = Place<QLineEdit>(this, "EditOutPut", QStringLiteral("计算结果"), 96, 63, 133, 20);
     // Read-only, yet in the Tab order, so a screen reader can read it again.
     EditOutPut->setReadOnly(true);
     EditOutPut->setFocusPolicy(Qt::StrongFocus);
     lbl2->setBuddy(EditOutPut);
-    lbl1 = Place<QLabel>(this, "lbl1", QStringLiteral("例如：(3-55)*(10+sin(30))"), 235, 67, 150, 12);
+    lbl1 = Place<QLabel>(this, "lbl1", QString(), 235, 67, 150, 12);
     lbl1->setText(QStringLiteral("例如：(3-55)*(10+sin(30))"));
 
     btnCalc = PlaceButton(this, "btnCalc", QStringLiteral("计算 (&R)"), QStringLiteral("计算"), 95);
     btnClear = PlaceButton(this, "btnClear", QStringLiteral("清除 (&L)"), QStringLiteral("清除"), 200);
     btnClose = PlaceButton(this, "btnClose", QStringLiteral("关闭 (&C)"), QStringLiteral("关闭"), 305);
+    // In reading order: the expression, its functions, the result, then the buttons.
+    setTabOrder(EditInPut, btnFunc);
+    setTabOrder(btnFunc, EditOutPut);
+    setTabOrder(EditOutPut, btnCalc);
     setTabOrder(btnCalc, btnClear);
-    setTabOrder(btnClear, EditInPut);
-    setTabOrder(EditInPut, EditOutPut);
-    setTabOrder(EditOutPut, btnClose);
+    setTabOrder(btnClear, btnClose);
 
     // A popup is a window of its own and inherits no font.
     PopupMenu = new QMenu(this);

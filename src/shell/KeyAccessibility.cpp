@@ -7,11 +7,14 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QAccessibleWidget>
+#include <QMenu>
 #include <QMetaObject>
 
 namespace tallyvox {
 
 namespace {
+
+constexpr const char *kAccessiblePanelProperty = "accessiblePanel";
 
 // QAccessibleWidget already answers the action interface; the press is ours.
 class KeyAccessible final : public QAccessibleWidget {
@@ -54,8 +57,40 @@ private:
     QAbstractButton *key() const { return static_cast<QAbstractButton *>(object()); }
 };
 
+// A container that lists only its shown children: hidden controls and
+// panels (the scientific keys in the standard view, the empty ad strip) are
+// not in the tree a screen reader walks.
+class PanelAccessible final : public QAccessibleWidget {
+public:
+    explicit PanelAccessible(QWidget *panel) : QAccessibleWidget(panel, QAccessible::Grouping) {}
+
+    int childCount() const override { return int(Shown().size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const QList<QWidget *> shown = Shown();
+        return index >= 0 && index < shown.size() ? QAccessible::queryAccessibleInterface(shown[index]) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child ? int(Shown().indexOf(qobject_cast<QWidget *>(child->object()))) : -1;
+    }
+
+private:
+    QList<QWidget *> Shown() const
+    {
+        QList<QWidget *> shown;
+        for (QObject *o : widget()->children())
+            if (auto *w = qobject_cast<QWidget *>(o);
+                w && !w->isWindow() && !w->isHidden() && !qobject_cast<QMenu *>(w))
+                shown << w;
+        return shown;
+    }
+};
+
 QAccessibleInterface *KeyFactory(const QString &className, QObject *object)
 {
+    if (object && object->isWidgetType() && object->property(kAccessiblePanelProperty).toBool())
+        return new PanelAccessible(static_cast<QWidget *>(object));
     const bool key = className == QLatin1String("QToolButton") && object && object->property("Tag").isValid();
     const bool marked =
         className == QLatin1String("QPushButton") && object && object->property(kQueuedPressProperty).toBool();
@@ -73,6 +108,17 @@ void InstallKeyAccessibility()
         return;
     installed = true;
     QAccessible::installFactory(&KeyFactory);
+}
+
+void MarkAccessiblePanel(QWidget *panel)
+{
+    InstallKeyAccessibility();
+    panel->setProperty(kAccessiblePanelProperty, true);
+    // A widget announces itself while it is built and parented; an interface
+    // made then would go on listing hidden children.
+    QAccessibleInterface *cached = QAccessible::queryAccessibleInterface(panel);
+    if (cached && !dynamic_cast<PanelAccessible *>(cached))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(cached));
 }
 
 } // namespace tallyvox

@@ -10,7 +10,13 @@
 
 class QObject;
 
+class QWidget;
+
 namespace tallyvox {
+
+// A container marked so lists only its shown children to a screen reader:
+// hidden panels and controls are not read. Mark it once it has its parent.
+void MarkAccessiblePanel(QWidget *panel);
 
 // Installs the factory for every QToolButton carrying a "Tag" property (the
 // calculator's keys) and every QPushButton marked with kQueuedPressProperty.

@@ -1,84 +1,101 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/KeyMapping.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QStringList>
 
-#include <array>
 #include <utility>
 
 namespace tallyvox {
 
 namespace {
 
-// Keys of the numeric pad, told apart by Qt::KeypadModifier.
-constexpr std::array<std::pair<int, int>, 8> kPadKeys{{
-    {Qt::Key_Asterisk, 106},
-    {Qt::Key_Plus, 107},
-    {Qt::Key_Minus, 109},
-    {Qt::Key_Period, 110},
-    {Qt::Key_Comma, 110}, // the pad's point key where the locale's point is ","
-    {Qt::Key_Slash, 111},
-    {Qt::Key_Enter, 13},
-    {Qt::Key_Return, 13},
-}};
-
-// Main-keyboard keys, unshifted and (US layout) shifted symbol alike.
-constexpr std::array<std::pair<int, int>, 27> kMainKeys{{
-    {Qt::Key_ParenRight, 48}, {Qt::Key_Exclam, 49},    {Qt::Key_At, 50},          {Qt::Key_NumberSign, 51},
-    {Qt::Key_Dollar, 52},     {Qt::Key_Percent, 53},   {Qt::Key_AsciiCircum, 54}, {Qt::Key_Ampersand, 55},
-    {Qt::Key_Asterisk, 56},   {Qt::Key_ParenLeft, 57}, {Qt::Key_Equal, 187},      {Qt::Key_Plus, 187},
-    {Qt::Key_Comma, 188},     {Qt::Key_Less, 188},     {Qt::Key_Minus, 189},      {Qt::Key_Underscore, 189},
-    {Qt::Key_Period, 190},    {Qt::Key_Greater, 190},  {Qt::Key_Slash, 191},      {Qt::Key_Question, 191},
-    {Qt::Key_Return, 13},     {Qt::Key_Enter, 13},     {Qt::Key_Backspace, 8},    {Qt::Key_F1, 112},
-    {Qt::Key_F2, 113},        {Qt::Key_Escape, 27},    {Qt::Key_Delete, 46},
-}};
-
-// X11 keycodes of the main typing row: 1..9, 0, "-", "=", and ",", ".", "/".
-int MainRowByKeycode(quint32 keycode)
+QString NamedKey(int qtKey)
 {
-    if (keycode >= 10 && keycode <= 18)
-        return int('1' + (keycode - 10));
-    switch (keycode) {
-    case 19: return '0';
-    case 20: return 189;
-    case 21: return 187;
-    case 59: return 188;
-    case 60: return 190;
-    case 61: return 191;
-    default: return 0;
-    }
+    static const std::pair<int, const char *> kNames[] = {
+        {Qt::Key_Return, "Enter"},        {Qt::Key_Enter, "Enter"},   {Qt::Key_Escape, "Esc"},
+        {Qt::Key_Backspace, "Backspace"}, {Qt::Key_Delete, "Delete"}, {Qt::Key_Insert, "Insert"},
+        {Qt::Key_Space, "Space"},
+    };
+    for (const auto &[key, name] : kNames)
+        if (key == qtKey)
+            return QLatin1String(name);
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12)
+        return QStringLiteral("F%1").arg(qtKey - Qt::Key_F1 + 1);
+    return {};
+}
+
+QString FromView(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 } // namespace
 
-int VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers, quint32 x11Keycode)
+QString ShortcutOf(int qtKey, Qt::KeyboardModifiers modifiers, const QString &text)
 {
-    if (modifiers & Qt::KeypadModifier) {
-        if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
-            return 96 + (qtKey - Qt::Key_0);
-        for (const auto &[key, vk] : kPadKeys)
-            if (key == qtKey)
-                return vk;
-        return 0; // pad keys with Num Lock off act as cursor keys
+    if (modifiers & (Qt::AltModifier | Qt::MetaModifier))
+        return {};
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const QString ctrlPrefix = ctrl ? QStringLiteral("Ctrl+") : QString();
+
+    if (const QString name = NamedKey(qtKey); !name.isEmpty())
+        return ctrlPrefix + (shift ? QStringLiteral("Shift+") : QString()) + name;
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) {
+        // Letters by key code, so Caps Lock does not matter; Shift does.
+        const QChar letter = QChar(char16_t(qtKey));
+        if (!ctrl && !shift)
+            return letter.toLower();
+        return ctrlPrefix + (shift ? QStringLiteral("Shift+") : QString()) + letter;
     }
-    if (const int byPosition = MainRowByKeycode(x11Keycode))
-        return byPosition;
-    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
-        return 48 + (qtKey - Qt::Key_0);
-    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
-        return 65 + (qtKey - Qt::Key_A);
-    for (const auto &[key, vk] : kMainKeys)
-        if (key == qtKey)
-            return vk;
-    return 0;
+    // Anything else is the character typed, Shift included in it.
+    QString character;
+    if (qtKey > 0x20 && qtKey < 0x7F)
+        character = QChar(char16_t(qtKey));
+    else if (text.size() == 1 && text[0].isPrint() && !text[0].isSpace())
+        character = text;
+    if (character.isEmpty())
+        return {};
+    return ctrlPrefix + character;
 }
 
-int VirtualKeyOf(const QKeyEvent &event)
+QString ShortcutOf(const QKeyEvent &event)
 {
-    const QString platform = QGuiApplication::platformName();
-    const bool x11Keycodes = platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
-    return VirtualKeyOf(event.key(), event.modifiers(), x11Keycodes ? event.nativeScanCode() : 0);
+    return ShortcutOf(event.key(), event.modifiers(), event.text());
+}
+
+KeyboardAction ActionOf(const QString &shortcut)
+{
+    if (shortcut.isEmpty())
+        return {};
+    const QByteArray utf8 = shortcut.toUtf8();
+    const std::string_view text(utf8.constData(), std::size_t(utf8.size()));
+    return {FindKeyByShortcut(text), FindCommandByShortcut(text)};
+}
+
+QString ShortcutList(const std::array<std::string_view, 2> &shortcuts)
+{
+    QStringList list;
+    for (std::string_view s : shortcuts)
+        if (!s.empty())
+            list << FromView(s);
+    return list.join(QStringLiteral("、"));
+}
+
+QList<QKeySequence> KeySequencesOf(const std::array<std::string_view, 2> &shortcuts)
+{
+    QList<QKeySequence> sequences;
+    for (std::string_view s : shortcuts) {
+        if (s.empty())
+            continue;
+        // Qt's portable names of these two keys are shorter.
+        QString text = FromView(s);
+        text.replace(QLatin1String("Insert"), QLatin1String("Ins"))
+            .replace(QLatin1String("Delete"), QLatin1String("Del"));
+        sequences << QKeySequence::fromString(text, QKeySequence::PortableText);
+    }
+    return sequences;
 }
 
 } // namespace tallyvox

@@ -1,24 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Turns a Qt key release into the Windows virtual-key code the calculator's
-// keyboard table is written in. A virtual key names the physical key, not the
-// character it types: Shift+8 is still the key 8, Shift+= still the "=" key.
+// The window's keyboard: turns a key press into the shortcut text of the key
+// table (engine/KeyTable.h) and finds the key or command it presses. A key
+// means the character it types, so Shift+8 on a US keyboard is "*", and the
+// numeric pad types the same characters as the main keyboard.
 #pragma once
 
+#include "engine/KeyTable.h"
+
+#include <QKeySequence>
+#include <QList>
+#include <QString>
 #include <Qt>
-#include <QtGlobal>
+
+#include <array>
+#include <string_view>
 
 class QKeyEvent;
 
 namespace tallyvox {
 
-// qtKey/modifiers as Qt reports them; x11Keycode is the X11/Wayland keycode
-// (evdev + 8) when known, else 0. With a keycode, the main typing row is
-// mapped by position, so layouts whose digits need Shift still give digits.
-// Returns 0 for keys the calculator has no use for.
-int VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers, quint32 x11Keycode = 0);
+// The shortcut text of a key press ("*", "r", "Shift+S", "Ctrl+M", "Enter"),
+// or empty for presses that are no shortcut (Alt and Meta belong to the
+// menus and the desktop). text is the character the press types, used where
+// the key code is not a printable ASCII character.
+QString ShortcutOf(int qtKey, Qt::KeyboardModifiers modifiers, const QString &text = {});
+QString ShortcutOf(const QKeyEvent &event);
 
-// The same for a key event; the native scan code is used only on platforms
-// whose scan codes are X11 keycodes.
-int VirtualKeyOf(const QKeyEvent &event);
+// What a shortcut does: press a key, or run a command; neither for others.
+struct KeyboardAction {
+    const KeyDef *key = nullptr;
+    const CommandDef *command = nullptr;
+    explicit operator bool() const { return key || command; }
+};
+KeyboardAction ActionOf(const QString &shortcut);
+
+// "Esc、F1": a key's shortcuts for its tooltip and description.
+QString ShortcutList(const std::array<std::string_view, 2> &shortcuts);
+
+// The same shortcuts as Qt key sequences, for menus to show.
+QList<QKeySequence> KeySequencesOf(const std::array<std::string_view, 2> &shortcuts);
 
 } // namespace tallyvox

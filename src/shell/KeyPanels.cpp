@@ -93,15 +93,15 @@ std::span<const MenuEntry> TFrmMain::MenuItems()
 {
     using F = TFrmMain;
     static const MenuEntry items[] = {
-        {"N1", "查看", nullptr, nullptr},
-        {"N4", "标准型", "N1", &F::N4Click, true},
-        {"N5", "加强型", "N1", &F::N5Click, true, true, 1},
+        {"N1", "查看(&V)", nullptr, nullptr},
+        {"N4", "标准型(&T)", "N1", &F::N4Click, true},
+        {"N5", "加强型(&S)", "N1", &F::N5Click, true, true, 1},
         {"N6", "程序员", "N1", nullptr, true, false},
         {"N7", "统计信息", "N1", nullptr, true, false},
-        {"N2", "编辑", nullptr, nullptr},
-        {"N8", "复制", "N2", &F::N8Click},
-        {"N9", "粘贴", "N2", &F::N9Click},
-        {"N3", "帮助", nullptr, nullptr, false, false},
+        {"N2", "编辑(&E)", nullptr, nullptr},
+        {"N8", "复制(&C)", "N2", &F::N8Click},
+        {"N9", "粘贴(&P)", "N2", &F::N9Click},
+        {"N3", "帮助(&H)", nullptr, nullptr, false, false},
     };
     return items;
 }

@@ -4,15 +4,13 @@
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 
 namespace tallyvox {
 
 using layout::KeyPicture;
 
 namespace {
-
-const QColor kInk(Qt::black);
-const QColor kGrey(112, 112, 112);
 
 // The caption font's family: no extra font file is loaded for the pictures.
 QFont PictureFont(int pixelSize)
@@ -32,7 +30,7 @@ void Text(QPainter &p, const QRectF &box, const QString &text, int pixelSize, co
 }
 
 // A radical whose bar runs from x0 to the right edge, with an x under it.
-void Radical(QPainter &p, qreal x0, qreal width, qreal height)
+void Radical(QPainter &p, const QColor &ink, qreal x0, qreal width, qreal height)
 {
     QPainterPath path;
     path.moveTo(x0, height * 0.62);
@@ -40,53 +38,87 @@ void Radical(QPainter &p, qreal x0, qreal width, qreal height)
     path.lineTo(x0 + 4.5, height - 1);
     path.lineTo(x0 + 7.5, 1);
     path.lineTo(width - 0.5, 1);
-    p.setPen(QPen(kInk, 1.1));
+    p.setPen(QPen(ink, 1.1));
     p.setBrush(Qt::NoBrush);
     p.drawPath(path);
-    Text(p, QRectF(x0 + 8, 2, width - x0 - 8, height - 2), QStringLiteral("x"), 11, kInk, Qt::AlignCenter);
+    Text(p, QRectF(x0 + 8, 2, width - x0 - 8, height - 2), QStringLiteral("x"), 11, ink, Qt::AlignCenter);
 }
 
 // x with a grey exponent.
-void Power(QPainter &p, const QString &base, const QString &exponent)
+void Power(QPainter &p, const QColor &ink, const QColor &grey, const QString &base, const QString &exponent)
 {
-    Text(p, QRectF(0, 0, 11, 15), base, 12, kInk, Qt::AlignRight | Qt::AlignBottom);
-    Text(p, QRectF(10.5, 0, 6, 9), exponent, 8, kGrey, Qt::AlignLeft | Qt::AlignTop);
+    Text(p, QRectF(0, 0, 11, 15), base, 12, ink, Qt::AlignRight | Qt::AlignBottom);
+    Text(p, QRectF(10.5, 0, 6, 9), exponent, 8, grey, Qt::AlignLeft | Qt::AlignTop);
 }
 
 } // namespace
 
-QPixmap DrawKeyPicture(KeyPicture picture)
+QSize KeyPictureSize(KeyPicture picture)
+{
+    const bool root =
+        picture == KeyPicture::SquareRoot || picture == KeyPicture::RootN || picture == KeyPicture::CubeRoot;
+    return root ? QSize(20, 15) : QSize(16, 16);
+}
+
+QPixmap DrawKeyPicture(KeyPicture picture, const QColor &ink, const QColor &grey, qreal devicePixelRatio)
 {
     if (picture == KeyPicture::None)
         return {};
-    const bool root =
-        picture == KeyPicture::SquareRoot || picture == KeyPicture::RootN || picture == KeyPicture::CubeRoot;
-    QPixmap pm(root ? QSize(20, 15) : QSize(16, 16));
+    QPixmap pm(KeyPictureSize(picture) * devicePixelRatio);
+    pm.setDevicePixelRatio(devicePixelRatio);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     switch (picture) {
-    case KeyPicture::SquareRoot: Radical(p, 2, 20, 15); break;
+    case KeyPicture::SquareRoot: Radical(p, ink, 2, 20, 15); break;
     case KeyPicture::RootN:
-        Text(p, QRectF(0, 0, 7, 8), QStringLiteral("n"), 8, kGrey, Qt::AlignLeft | Qt::AlignTop);
-        Radical(p, 2, 20, 15);
+        Text(p, QRectF(0, 0, 7, 8), QStringLiteral("n"), 8, grey, Qt::AlignLeft | Qt::AlignTop);
+        Radical(p, ink, 2, 20, 15);
         break;
     case KeyPicture::CubeRoot:
-        Text(p, QRectF(0, 0, 7, 8), QStringLiteral("3"), 8, kGrey, Qt::AlignLeft | Qt::AlignTop);
-        Radical(p, 2, 20, 15);
+        Text(p, QRectF(0, 0, 7, 8), QStringLiteral("3"), 8, grey, Qt::AlignLeft | Qt::AlignTop);
+        Radical(p, ink, 2, 20, 15);
         break;
-    case KeyPicture::Pi: Text(p, QRectF(0, 0, 16, 16), QStringLiteral("π"), 15, kInk, Qt::AlignCenter); break;
-    case KeyPicture::Square: Power(p, QStringLiteral("x"), QStringLiteral("2")); break;
-    case KeyPicture::Cube: Power(p, QStringLiteral("x"), QStringLiteral("3")); break;
-    case KeyPicture::PowerN: Power(p, QStringLiteral("x"), QStringLiteral("n")); break;
+    case KeyPicture::Pi: Text(p, QRectF(0, 0, 16, 16), QStringLiteral("π"), 15, ink, Qt::AlignCenter); break;
+    case KeyPicture::Square: Power(p, ink, grey, QStringLiteral("x"), QStringLiteral("2")); break;
+    case KeyPicture::Cube: Power(p, ink, grey, QStringLiteral("x"), QStringLiteral("3")); break;
+    case KeyPicture::PowerN: Power(p, ink, grey, QStringLiteral("x"), QStringLiteral("n")); break;
     case KeyPicture::TenPower:
-        Text(p, QRectF(0, 2, 12, 14), QStringLiteral("10"), 10, kInk, Qt::AlignRight | Qt::AlignBottom);
-        Text(p, QRectF(11, 0, 5, 8), QStringLiteral("n"), 8, kGrey, Qt::AlignLeft | Qt::AlignTop);
+        Text(p, QRectF(0, 2, 12, 14), QStringLiteral("10"), 10, ink, Qt::AlignRight | Qt::AlignBottom);
+        Text(p, QRectF(11, 0, 5, 8), QStringLiteral("n"), 8, grey, Qt::AlignLeft | Qt::AlignTop);
         break;
     case KeyPicture::None: break;
     }
     return pm;
+}
+
+QIcon KeyPictureIcon(KeyPicture picture, const QPalette &palette)
+{
+    const QColor ink = palette.color(QPalette::ButtonText);
+    // The index and exponent halfway between the ink and the key's face.
+    const QColor face = palette.color(QPalette::Button);
+    const QColor grey((ink.red() + face.red()) / 2, (ink.green() + face.green()) / 2, (ink.blue() + face.blue()) / 2);
+    QIcon icon;
+    for (const qreal ratio : {1.0, 1.5, 2.0, 3.0})
+        icon.addPixmap(DrawKeyPicture(picture, ink, grey, ratio));
+    return icon;
+}
+
+QString KeyPictureText(KeyPicture picture)
+{
+    switch (picture) {
+    case KeyPicture::SquareRoot: return QStringLiteral("√x");
+    case KeyPicture::Pi: return QStringLiteral("π");
+    case KeyPicture::Square: return QStringLiteral("x²");
+    case KeyPicture::Cube: return QStringLiteral("x³");
+    case KeyPicture::PowerN: return QStringLiteral("xⁿ");
+    case KeyPicture::RootN: return QStringLiteral("ⁿ√x");
+    case KeyPicture::CubeRoot: return QStringLiteral("∛x");
+    case KeyPicture::TenPower: return QStringLiteral("10ⁿ");
+    case KeyPicture::None: break;
+    }
+    return {};
 }
 
 } // namespace tallyvox

@@ -5,12 +5,28 @@
 
 #include "shell/MainWindowLayout.h"
 
+#include <QColor>
+#include <QIcon>
 #include <QPixmap>
+
+class QPalette;
 
 namespace tallyvox {
 
-// Black glyph, grey index/exponent, on transparent: 16 x 16, or 20 x 15 for
-// the root signs. A null pixmap for KeyPicture::None.
-QPixmap DrawKeyPicture(layout::KeyPicture picture);
+// The picture's size in device-independent pixels: 16 x 16, or 20 x 15 for
+// the root signs.
+QSize KeyPictureSize(layout::KeyPicture picture);
+
+// Glyph in ink, index/exponent in grey, on transparent, drawn for a device
+// pixel ratio. A null pixmap for KeyPicture::None.
+QPixmap DrawKeyPicture(layout::KeyPicture picture, const QColor &ink = Qt::black,
+                       const QColor &grey = QColor(112, 112, 112), qreal devicePixelRatio = 1);
+
+// The picture in the palette's button-text colour, drawn sharp for screens
+// of 1, 1.5, 2 and 3 device pixels per pixel.
+QIcon KeyPictureIcon(layout::KeyPicture picture, const QPalette &palette);
+
+// What the picture shows, as text: "√x", "x²" ...
+QString KeyPictureText(layout::KeyPicture picture);
 
 } // namespace tallyvox

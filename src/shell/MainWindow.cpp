@@ -33,6 +33,8 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <fstream>
+
 namespace tallyvox {
 
 namespace {
@@ -163,6 +165,8 @@ void TFrmMain::RefreshFromEngine()
         MS->resize(std::max(layout::MemoryMarkRect.width(), MS->fontMetrics().horizontalAdvance(memory) + 1),
                    layout::MemoryMarkRect.height());
     }
+    FitDisplayFonts();
+    DescribeStatus();
     if (SpbPE)
         SpbPE->setChecked(engine_.ExponentDisplay);
     const AngleMode angle = Angle();
@@ -197,6 +201,10 @@ void TFrmMain::PlayCue(const std::string &name, bool async)
     try {
         // The widgets are current: every handler ends with a refresh, and the
         // read-out refreshes before each cue when it lets events run.
+        if (!options_.cueLog.empty()) {
+            std::ofstream log(options_.cueLog, std::ios::app);
+            log << (async ? "async\t" : "sync\t") << name << '\n';
+        }
         if (options_.cueSink) {
             options_.cueSink(name, async);
         } else if (async) {

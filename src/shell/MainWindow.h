@@ -16,6 +16,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 
@@ -129,6 +130,16 @@ private:
     void BuildLayout();
     void BuildDisplay();
     void BuildKeys(QWidget *panel, std::span<const layout::KeyEntry> keys);
+    // Colours and key pictures from the window's palette; again whenever the
+    // palette changes (a dark theme, a theme switch while running).
+    void ApplyPalette();
+    // Shrinks the display's and the label's fonts until their whole text fits.
+    void FitDisplayFonts();
+    // The operation label and memory indicator as a screen reader reads them.
+    void DescribeStatus();
+    // The strip shows only a loaded page; without one it takes no space.
+    void ShowAdStrip(bool loaded);
+    QSize ViewOuterSize(QSize withStrip) const;
     void BuildMenu();
     void BuildTray();
     void PlaceAdStrip();
@@ -137,7 +148,11 @@ private:
     void FormShow();
     void FormClose();
     void AfterFirstShow();
-    void edtInputKeyUp(int virtualKey);
+    // A key released on the display whose press the display also received:
+    // shortcut is the press as the keyboard mapping spells it.
+    void edtInputKeyUp(const QString &shortcut);
+    // Presses an on-screen key as a click does; keys of a hidden panel do nothing.
+    void PressKey(const KeyDef &key);
 
     // Runs one engine call for a key, then mirrors the engine into the widgets.
     void RunKey(const std::function<void()> &call);
@@ -163,7 +178,10 @@ private:
 
     bool appMinimizeInstalled_ = false;
     bool shownOnce_ = false;
+    bool adShown_ = false;
     QSize outerSize_;
+    // Keys pressed on the display and not yet released, by physical key.
+    std::map<quint32, QString> pressedKeys_;
 
     QWidget *client_ = nullptr;
     QFrame *pnlResult = nullptr;

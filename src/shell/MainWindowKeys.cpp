@@ -3,7 +3,10 @@
 // refreshes the widgets.
 #include "expression/ExpressionWindow.h"
 #include "scientific/ScientificKeys.h"
+#include "shell/KeyMapping.h"
 #include "shell/MainWindow.h"
+
+#include <QAbstractButton>
 
 namespace tallyvox {
 
@@ -183,9 +186,31 @@ void TFrmMain::SpeedButton1Click()
     RefreshFromEngine();
 }
 
-void TFrmMain::edtInputKeyUp(int virtualKey)
+void TFrmMain::edtInputKeyUp(const QString &shortcut)
 {
-    RunKey([&] { engine_.edtInputKeyUp(virtualKey); });
+    const KeyboardAction action = ActionOf(shortcut);
+    if (action.key) {
+        PressKey(*action.key);
+        return;
+    }
+    if (!action.command)
+        return;
+    const std::string_view command = action.command->token;
+    if (command == "copy")
+        N8Click();
+    else if (command == "paste")
+        N9Click();
+    else if (command == "say")
+        RunKey([&] { engine_.SayDisplay(); });
+    else if (command == "status")
+        RunKey([&] { engine_.SayStatus(); });
+}
+
+void TFrmMain::PressKey(const KeyDef &key)
+{
+    auto *button = findChild<QAbstractButton *>(QLatin1String(key.objectName.data(), qsizetype(key.objectName.size())));
+    if (button && button->isEnabled() && button->isVisibleTo(this))
+        button->click();
 }
 
 } // namespace tallyvox

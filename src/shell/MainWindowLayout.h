@@ -34,7 +34,14 @@ constexpr QPoint EnhancedSciencePos{15, 97};
 constexpr int StandardResultWidth = 211;
 constexpr int EnhancedResultWidth = 438;
 
+// Without a loaded page the strip is hidden and the window that much lower.
 constexpr int AdStripHeight = 60;
+
+// The display's and the label's fonts; both shrink, down to the smallest, so
+// that a long number shows whole.
+constexpr int DisplayFontPixels = 20;
+constexpr int LabelFontPixels = 14;
+constexpr int SmallestFontPixels = 8;
 
 // Controls that lie outside the visible client area or stay hidden.
 constexpr QRect EditTempRect{543, 368, 121, 21};
@@ -75,7 +82,7 @@ using KeySlot = void (TFrmMain::*)();
 // with the same object name.
 struct KeyEntry {
     const char *name;
-    const char *caption; // empty for picture keys
+    const char *caption; // empty for picture keys (KeyPictureText says what they show)
     KeyPicture picture;
     QRect rect;             // in the panel's client pixels
     bool green = false;     // caption drawn in green ("CE", "C")

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdlib>
 #include <stdexcept>
 #include <system_error>
 
@@ -44,6 +45,8 @@ ShellOptions ShellOptions::Defaults()
     o.scriptProgram = ScriptEvaluator::DefaultSandboxProgram();
     o.beginUpdate = [](const char *manifestUrl, int flags) { BeginUpdate(manifestUrl, flags); };
     o.installUpdateNotice = [](QWidget *window) { InstallUpdateNotice(window); };
+    if (const char *log = std::getenv("TALLYVOX_CUE_LOG"); log && *log)
+        o.cueLog = log;
     return o;
 }
 
@@ -155,10 +158,10 @@ void TFrmMain::BuildTray()
 {
     PopupMenu = new QMenu(this);
     PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
-    QAction *open = PopupMenu->addAction(QStringLiteral("打开"));
+    QAction *open = PopupMenu->addAction(QStringLiteral("打开(&O)"));
     open->setObjectName(QStringLiteral("N10"));
     connect(open, &QAction::triggered, this, &TFrmMain::N10Click);
-    QAction *exit = PopupMenu->addAction(QStringLiteral("退出"));
+    QAction *exit = PopupMenu->addAction(QStringLiteral("退出(&X)"));
     exit->setObjectName(QStringLiteral("N11"));
     connect(exit, &QAction::triggered, this, &TFrmMain::N11Click);
 
@@ -176,6 +179,8 @@ void TFrmMain::BuildTray()
 void TFrmMain::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        ApplyPalette();
     if (event->type() == QEvent::WindowStateChange && appMinimizeInstalled_ && isMinimized())
         AppMinimize();
     // A window manager may report its frame only after the first show; the

@@ -33,6 +33,11 @@ struct ShellOptions {
     // them). A synchronous cue has finished when the call returns.
     std::function<void(const std::string &name, bool async)> cueSink;
 
+    // When set, every cue played is also appended to this file, one line
+    // each: "sync" or "async", a tab, the cue name. From TALLYVOX_CUE_LOG;
+    // end-to-end tests read it to hear what a run said.
+    std::filesystem::path cueLog;
+
     // Runs before each of FormCreate's steps (1..9); an exception thrown
     // here fails that step exactly as a failure of the step itself.
     std::function<void(int step)> beforeCreateStep;

@@ -2,6 +2,7 @@
 // Tallyvox: a calculator that speaks.
 #include "shell/MainWindow.h"
 #include "shell/TerminationSignals.h"
+#include "shell/QtTranslations.h"
 
 #include <QApplication>
 
@@ -50,6 +51,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(TALLYVOX_VERSION));
     // The desktop entry's name: the desktop matches the window with its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TALLYVOX_APP_ID));
+    tallyvox::InstallQtTranslations();
 
     tallyvox::TFrmMain FrmMain(tallyvox::ShellOptions::Defaults());
     tallyvox::TerminationSignals terminationSignals([&FrmMain] { FrmMain.close(); });

@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <regex>
 #include <set>
@@ -130,15 +132,16 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"5 M- MC", "5", std::nullopt, ""}, Case{"0 M+", "0", std::nullopt, "M"},
                       Case{"5 MS MC", "5", std::nullopt, ""}, Case{"3 MS C 5 + MR =", "8"}, Case{"3 MS 4 MR 2", "2"}));
 
-INSTANTIATE_TEST_SUITE_P(Keyboard, KeySequence,
-                         ::testing::Values(Case{"vk:97 vk:107 vk:50 vk:13", "3"},
-                                           Case{"vk:49 vk:187 vk:50 vk:187", "0", "3+"}, Case{"vk:56", "8"},
-                                           Case{"vk:104 vk:57 vk:105", "899"}, Case{"vk:54 vk:106 vk:55 vk:13", "42"},
-                                           Case{"vk:57 vk:109 vk:52 vk:189", "0", "5-"},
-                                           Case{"vk:56 vk:111 vk:50 vk:191", "0", "4/"},
-                                           Case{"vk:49 vk:190 vk:53 vk:110", "1.5"}, Case{"vk:49 vk:50 vk:8", "1"},
-                                           Case{"5 + 3 vk:113", "0", "5+"}, Case{"5 + 3 vk:112", "0", ""},
-                                           Case{"5 vk:65 vk:27 vk:46 vk:106", "0", "5*"}));
+INSTANTIATE_TEST_SUITE_P(
+    Keyboard, KeySequence,
+    ::testing::Values(Case{"vk:97 vk:107 vk:50 vk:13", "3"}, Case{"vk:49 vk:187 vk:50 vk:187", "0", "3+"},
+                      Case{"vk:56", "8"}, Case{"vk:104 vk:57 vk:105", "899"}, Case{"vk:54 vk:106 vk:55 vk:13", "42"},
+                      Case{"vk:57 vk:109 vk:52 vk:189", "0", "5-"}, Case{"vk:56 vk:111 vk:50 vk:191", "0", "4/"},
+                      Case{"vk:49 vk:190 vk:53 vk:110", "1.5"}, Case{"vk:49 vk:50 vk:8", "1"},
+                      Case{"5 + 3 vk:113", "0", "5+"}, Case{"5 + 3 vk:112", "0", ""},
+                      Case{"5 vk:65 vk:27 vk:46 vk:106", "0", "5*"},
+                      // Reading again leaves the calculation as it was.
+                      Case{"1 2 say 3", "123"}, Case{"5 + say status", "0", "5+"}, Case{"7 + 8 = say +", "0", "15+"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Trigonometry, KeySequence,
@@ -282,6 +285,15 @@ INSTANTIATE_TEST_SUITE_P(
         // No value is heard as the error, not as "0".
         CueCase{"expr:1/0", {"等于", "错误"}, {"提示|表达式错误，无法运算！"}},
         CueCase{"expr:while(1){}", {"等于", "错误"}, {"提示|表达式错误，无法运算！"}},
+        CueCase{"1 2 say", {"1", "2", "1", "拾", "2"}}, CueCase{". 5 sign say", {"10", "5", "负", "负", "10", "5"}},
+        CueCase{"7 + 8 = say", {"7", "加", "8", "等于", "1", "拾", "5", "1", "拾", "5"}},
+        // Typed digits beyond what the number words reach are read one by one.
+        CueCase{"paste:-123456789012345678901 say", {"负", "1", "2", "3", "4", "5", "6", "7", "8", "9", "0",
+                                                     "1",  "2", "3", "4", "5", "6", "7", "8", "9", "0", "1"}},
+        CueCase{"status", {"无记忆"}}, CueCase{"1 2 + status", {"1", "2", "加", "1", "拾", "2", "加", "无记忆"}},
+        CueCase{"5 MS 2 sign / status", {"5", "MS", "2", "负", "除", "负", "2", "除", "记忆", "5"}},
+        CueCase{"F-E + 1 2 . 5 * status",
+                {"", "加", "1", "2", "10", "5", "乘", "1", "10", "2", "5", "E", "+", "0", "0", "1", "乘", "无记忆"}},
         CueCase{"paste:123456789012345678901234 =", {"等于", "1", "10", "2", "3", "4", "5", "6", "7", "8",
                                                      "9",    "0", "1",  "2", "3", "4", "6", "E", "2", "3"}}));
 
@@ -322,15 +334,31 @@ TEST(KeySequenceFaults, EqualsFaultKeepsThePendingOperation)
 }
 
 // The key table is what the window, the keyboard and the driver are built
-// from: a name, token or keyboard code that means two keys would press the
-// wrong one, and a wrong cue would be announced for the key.
-TEST(KeyTable, NamesTokensAndCodesAreUnique)
+// from: a name, token, shortcut or keyboard code that means two keys would
+// press the wrong one, a key without Chinese words is read as its object
+// name or not at all, and a wrong cue would be announced for the key.
+TEST(KeyTable, NamesTokensShortcutsAndCodesAreUnique)
 {
-    std::set<std::string_view> names, tokens;
+    std::set<std::string_view> names, words, tokens, shortcuts;
     std::set<int> codes;
+    const auto isChinese = [](std::string_view text) {
+        // A character from the CJK ideographs, U+4E00..U+9FFF: E4..E9 lead bytes.
+        for (const char c : text)
+            if (static_cast<unsigned char>(c) >= 0xE4 && static_cast<unsigned char>(c) <= 0xE9)
+                return true;
+        return false;
+    };
+    const auto addShortcuts = [&](std::string_view owner, const std::array<std::string_view, 2> &keys) {
+        EXPECT_FALSE(keys[0].empty()) << owner << " has no shortcut";
+        for (std::string_view s : keys)
+            if (!s.empty())
+                EXPECT_TRUE(shortcuts.insert(s).second) << owner << ": " << s << " is taken";
+    };
     for (const KeyDef &key : Keys()) {
         EXPECT_TRUE(names.insert(key.objectName).second) << key.objectName;
-        EXPECT_FALSE(key.words.empty()) << key.objectName;
+        EXPECT_TRUE(isChinese(key.words)) << key.objectName << ": " << key.words;
+        EXPECT_TRUE(words.insert(key.words).second) << key.objectName << ": " << key.words;
+        addShortcuts(key.objectName, key.shortcuts);
         if (!key.token.empty())
             EXPECT_TRUE(tokens.insert(key.token).second) << key.token;
         for (int code : key.virtualKeys)
@@ -339,7 +367,40 @@ TEST(KeyTable, NamesTokensAndCodesAreUnique)
         if (key.virtualKeys[0] != 0)
             EXPECT_FALSE(IsScientific(key.handler)) << key.objectName << ": the engine presses only keypad keys";
     }
+    for (const CommandDef &command : Commands()) {
+        EXPECT_TRUE(isChinese(command.words)) << command.token;
+        EXPECT_TRUE(words.insert(command.words).second) << command.token;
+        addShortcuts(command.token, command.shortcuts);
+        EXPECT_TRUE(KeyDriver::IsKnownToken(std::string(command.token)) || command.token == "paste") << command.token;
+    }
     EXPECT_EQ(names.size(), 55u);
+}
+
+// The README lists every shortcut; the block is rendered from the table, so
+// a changed shortcut fails here until the README says it too.
+TEST(KeyTable, ReadmeListsEveryShortcut)
+{
+    const auto keys = [](const std::array<std::string_view, 2> &shortcuts) {
+        std::string out;
+        for (std::string_view s : shortcuts)
+            if (!s.empty())
+                out += (out.empty() ? "`" : ", `") + std::string(s) + "`";
+        return out;
+    };
+    std::string block = "| Shortcut | Key | Read as |\n|---|---|---|\n";
+    for (const KeyDef &key : Keys())
+        block += "| " + keys(key.shortcuts) + " | " + std::string(key.token.empty() ? key.words : key.token) + " | " +
+                 std::string(key.words) + " |\n";
+    for (const CommandDef &command : Commands())
+        block += "| " + keys(command.shortcuts) + " | " + std::string(command.token) + " | " +
+                 std::string(command.words) + " |\n";
+    std::ifstream in(TALLYVOX_README);
+    const std::string readme((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string start = "<!-- shortcuts -->\n", end = "<!-- /shortcuts -->";
+    const std::size_t from = readme.find(start), to = readme.find(end);
+    ASSERT_TRUE(from != std::string::npos && to != std::string::npos) << "README.md has no shortcuts block";
+    EXPECT_EQ(readme.substr(from + start.size(), to - from - start.size()), block) << "paste into README.md:\n"
+                                                                                   << block;
 }
 
 TEST(KeyTable, EveryKeyPlaysTheCueOfItsRow)

@@ -132,12 +132,12 @@ private slots:
             QString accessibleName;
         };
         const Control controls[] = {
-            {"Label1", {16, 32, 66, 12}, "输入表达式:", "输入表达式"},
+            {"Label1", {16, 32, 66, 12}, "输入表达式:", ""},
             {"EditInPut", {96, 28, 252, 20}, "", "输入表达式"},
             {"btnFunc", {354, 26, 31, 22}, "", "插入函数"},
-            {"lbl2", {28, 67, 54, 12}, "计算结果:", "计算结果"},
+            {"lbl2", {28, 67, 54, 12}, "计算结果:", ""},
             {"EditOutPut", {96, 63, 133, 20}, "", "计算结果"},
-            {"lbl1", {235, 67, 150, 12}, "例如：(3-55)*(10+sin(30))", "例如：(3-55)*(10+sin(30))"},
+            {"lbl1", {235, 67, 150, 12}, "例如：(3-55)*(10+sin(30))", ""},
             {"btnCalc", {95, 105, 80, 25}, "计算 (&R)", "计算"},
             {"btnClear", {200, 105, 80, 25}, "清除 (&L)", "清除"},
             {"btnClose", {305, 105, 80, 25}, "关闭 (&C)", "关闭"},
@@ -156,21 +156,21 @@ private slots:
             }
         }
         QVERIFY(!Child<QPushButton>("btnFunc")->icon().isNull());
-        QCOMPARE(Child<QPushButton>("btnFunc")->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(Child<QPushButton>("btnFunc")->focusPolicy(), Qt::StrongFocus);
         QCOMPARE(Child<QPushButton>("btnCalc")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_R));
         QCOMPARE(Child<QPushButton>("btnClear")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_L));
         QCOMPARE(Child<QPushButton>("btnClose")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_C));
         QVERIFY(Output()->isReadOnly()); // the result is not for typing into (it was editable)
 
-        // Tab order: 计算, 清除, the expression, the result, 关闭.
+        // Tab order: the expression, its functions, the result, then the buttons.
         QStringList order;
-        QWidget *widget = Child<QWidget>("btnCalc");
+        QWidget *widget = Input();
         do {
             if (widget->focusPolicy() & Qt::TabFocus)
                 order << widget->objectName();
             widget = widget->nextInFocusChain();
-        } while (widget != Child<QWidget>("btnCalc"));
-        QCOMPARE(order, (QStringList{"btnCalc", "btnClear", "EditInPut", "EditOutPut", "btnClose"}));
+        } while (widget != Input());
+        QCOMPARE(order, (QStringList{"EditInPut", "btnFunc", "EditOutPut", "btnCalc", "btnClear", "btnClose"}));
 
         const auto actions = Child<QMenu>("PopupMenu")->actions();
         QCOMPARE(actions.size(), int(FunctionMenu().size()));

@@ -6,9 +6,11 @@
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
 #include <QToolButton>
 
@@ -33,6 +35,12 @@ QString Joined(const std::vector<std::string> &words)
     for (const std::string &w : words)
         list << (w.empty() ? QStringLiteral("''") : QString::fromStdString(w));
     return list.join(QLatin1Char(' '));
+}
+
+QString AccessibleName(QObject *o)
+{
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(o);
+    return iface ? iface->text(QAccessible::Name) : QString();
 }
 
 struct Stroke {
@@ -243,7 +251,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("cues");
-        const int pad = int(Qt::KeypadModifier), none = 0, shift = int(Qt::ShiftModifier);
+        const int pad = int(Qt::KeypadModifier), none = 0, shift = int(Qt::ShiftModifier),
+                  ctrl = int(Qt::ControlModifier), alt = int(Qt::AltModifier);
         QTest::newRow("pad 7 + 8 Enter") << QList<int>{Qt::Key_7, pad, Qt::Key_Plus,  pad,
                                                        Qt::Key_8, pad, Qt::Key_Enter, pad}
                                          << "15"
@@ -252,16 +261,19 @@ private Q_SLOTS:
         QTest::newRow("main row 9 and pad 9") << QList<int>{Qt::Key_9, none, Qt::Key_9, pad} << "99"
                                               << ""
                                               << "9 9";
-        QTest::newRow("Shift+8 enters 8") << QList<int>{Qt::Key_Asterisk, shift} << "8"
-                                          << ""
-                                          << "8";
+        QTest::newRow("Shift+8 is * and multiplies")
+            << QList<int>{Qt::Key_7, none, Qt::Key_Asterisk, shift, Qt::Key_8, none, Qt::Key_Return, none} << "56"
+            << ""
+            << "7 乘 8 等于 5 拾 6";
         QTest::newRow("pad * multiplies")
             << QList<int>{Qt::Key_6, none, Qt::Key_Asterisk, pad, Qt::Key_7, none, Qt::Key_Return, none} << "42"
             << ""
             << "6 乘 7 等于 4 拾 2";
-        QTest::newRow("= adds") << QList<int>{Qt::Key_2, none, Qt::Key_Equal, none, Qt::Key_3, none} << "3"
-                                << "2+"
-                                << "2 加 3";
+        QTest::newRow("= is equals") << QList<int>{Qt::Key_7, none, Qt::Key_Plus,  shift,
+                                                   Qt::Key_8, none, Qt::Key_Equal, none}
+                                     << "15"
+                                     << ""
+                                     << "7 加 8 等于 1 拾 5";
         QTest::newRow("Shift+= adds") << QList<int>{Qt::Key_2, none, Qt::Key_Plus, shift} << "0"
                                       << "2+"
                                       << "2 加";
@@ -287,8 +299,24 @@ private Q_SLOTS:
             << QList<int>{Qt::Key_5, none, Qt::Key_Plus, pad, Qt::Key_3, none, Qt::Key_F2, none} << "0"
             << "5+"
             << "5 加 3 归零";
+        QTest::newRow("memory keys") << QList<int>{Qt::Key_5, none, Qt::Key_M, ctrl, Qt::Key_3, none, Qt::Key_P, ctrl,
+                                                   Qt::Key_R, ctrl, Qt::Key_L, ctrl, Qt::Key_Q, ctrl}
+                                     << "8"
+                                     << ""
+                                     << "5 MS 3 M+ MR MC M-";
+        QTest::newRow("scientific keys") << QList<int>{Qt::Key_3, none, Qt::Key_0, none, Qt::Key_S, none} << "0.5"
+                                         << ""
+                                         << "3 0 sin";
+        QTest::newRow("Space reads the display again")
+            << QList<int>{Qt::Key_1, none, Qt::Key_2, none, Qt::Key_Space, none, Qt::Key_3, none} << "123"
+            << ""
+            << "1 2 1 拾 2 3";
+        QTest::newRow("? reads the operation and the memory")
+            << QList<int>{Qt::Key_5, none, Qt::Key_Plus, shift, Qt::Key_Question, shift} << "0"
+            << "5+"
+            << "5 加 5 加 无记忆";
         QTest::newRow("unmapped keys do nothing")
-            << QList<int>{Qt::Key_Escape, none, Qt::Key_Delete, none, Qt::Key_A, none} << "0"
+            << QList<int>{Qt::Key_A, none, Qt::Key_Home, none, Qt::Key_Ampersand, none, Qt::Key_V, alt} << "0"
             << ""
             << "";
     }
@@ -308,13 +336,16 @@ private Q_SLOTS:
 
     void heldKeyActsOnce()
     {
-        // A held key sends repeated press/release pairs marked auto-repeat.
+        // A held key sends repeated press/release pairs marked auto-repeat
+        // between its real press and release.
+        QTest::keyPress(display_, Qt::Key_4);
         for (int i = 0; i < 3; ++i) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_4, Qt::NoModifier, QStringLiteral("4"), true);
             QKeyEvent release(QEvent::KeyRelease, Qt::Key_4, Qt::NoModifier, QStringLiteral("4"), true);
-            QApplication::sendEvent(display_, &press);
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_4, Qt::NoModifier, QStringLiteral("4"), true);
             QApplication::sendEvent(display_, &release);
+            QApplication::sendEvent(display_, &press);
         }
+        QCOMPARE(display_->text(), QStringLiteral("0"));
         QTest::keyRelease(display_, Qt::Key_4);
         QCOMPARE(display_->text(), QStringLiteral("4"));
         QCOMPARE(Joined(recorder_.Names()), QStringLiteral("4"));
@@ -327,6 +358,126 @@ private Q_SLOTS:
         QVERIFY(recorder_.cues.empty());
         QTest::keyRelease(display_, Qt::Key_7);
         QCOMPARE(display_->text(), QStringLiteral("7"));
+    }
+
+    // The press decides what a key means: Shift let go before the key still
+    // multiplies. The physical key (its scan code) ties the two together.
+    void modifierReleasedFirst()
+    {
+        const auto send = [&](QEvent::Type type, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString &text) {
+            QKeyEvent event(type, key, modifiers, 17, 0, 0, text);
+            QApplication::sendEvent(display_, &event);
+        };
+        QTest::keyClick(display_, Qt::Key_6);
+        send(QEvent::KeyPress, Qt::Key_Asterisk, Qt::ShiftModifier, QStringLiteral("*"));
+        send(QEvent::KeyRelease, Qt::Key_8, Qt::NoModifier, QStringLiteral("8"));
+        QCOMPARE(label_->text(), QStringLiteral("6*"));
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("6 乘"));
+    }
+
+    // Enter or Space that confirm a menu, a message box or a dialog are
+    // pressed there; only their release reaches the display, and does nothing.
+    void releaseWithoutPressDoesNothing()
+    {
+        QTest::keyClick(display_, Qt::Key_7);
+        QTest::keyClick(display_, Qt::Key_Plus, Qt::ShiftModifier);
+        QTest::keyClick(display_, Qt::Key_8);
+        // The view menu, opened and confirmed from the keyboard.
+        QTest::keyClick(window_.get(), Qt::Key_V, Qt::AltModifier);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        menu->setActiveAction(Find<QAction>(*window_, "N4"));
+        QTest::keyPress(menu, Qt::Key_Return);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY(Find<QAction>(*window_, "N4")->isChecked());
+        QTest::keyRelease(display_, Qt::Key_Return);
+        // A message box confirmed with Space, then Enter.
+        BoxCatcher boxes;
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return})
+            QTest::keyRelease(display_, key);
+        QCOMPARE(display_->text(), QStringLiteral("8"));
+        QCOMPARE(label_->text(), QStringLiteral("7+"));
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("7 加 8"));
+    }
+
+    void keysOfAHiddenPanelDoNothing()
+    {
+        Find<QAction>(*window_, "N4")->trigger();
+        QTest::keyClick(display_, Qt::Key_9);
+        QTest::keyClick(display_, Qt::Key_S);
+        QTest::keyClick(display_, Qt::Key_F4);
+        QCOMPARE(display_->text(), QStringLiteral("9"));
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("9"));
+        QCOMPARE(window_->Angle(), tallyvox::AngleMode::Degrees);
+    }
+
+    void copyAndPasteKeys()
+    {
+        QTest::keyClick(display_, Qt::Key_4);
+        QTest::keyClick(display_, Qt::Key_2);
+        QTest::keyClick(display_, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("42"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("12.5"));
+        QTest::keyClick(display_, Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(display_->text(), QStringLiteral("12.5"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("7"));
+        QTest::keyClick(display_, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(display_->text(), QStringLiteral("7"));
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("4 2"));
+    }
+
+    // A screen reader reads the pending operation and the memory from the
+    // label's and the mark's names, and hears them in the display's
+    // description (the end-to-end test listens for the change events).
+    void statusIsReadByScreenReaders()
+    {
+        auto *memory = Find<QLabel>(*window_, "MS");
+        QCOMPARE(AccessibleName(label_), QStringLiteral("运算：无"));
+        QCOMPARE(AccessibleName(memory), QStringLiteral("记忆：空"));
+        for (const char *key : {"btnNum5", "btnMS", "btnAdd"})
+            Click(*window_, key);
+        QCOMPARE(AccessibleName(label_), QStringLiteral("运算：5+"));
+        QCOMPARE(AccessibleName(memory), QStringLiteral("记忆：5"));
+        QVERIFY(display_->accessibleDescription().startsWith(QStringLiteral("运算：5+，记忆：5。")));
+        Click(*window_, "btnCE");
+        QCOMPARE(AccessibleName(label_), QStringLiteral("运算：无"));
+    }
+
+    // The whole number shows, in either view; the font shrinks to fit.
+    void longNumbersShowWhole_data()
+    {
+        QTest::addColumn<bool>("standard");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("display");
+        QTest::newRow("1/7 standard") << true << "btnNum1 btnDiv btnNum7 btnEqual"
+                                      << "0.142857142857143";
+        QTest::newRow("1/7 enhanced") << false << "btnNum1 btnDiv btnNum7 btnEqual"
+                                      << "0.142857142857143";
+        QTest::newRow("negative with exponent") << true
+                                                << "btnNum7 btnSingle btnDiv btnNum3 btnEqual btnMul "
+                                                   "btnNum1 btnNum0 btnNum0 btnNum0 btnEqual btnMul btnDiv"
+                                                << "0";
+        QTest::newRow("30 digits standard")
+            << true << QString("btnNum8 ").repeated(30) << QString(30, QLatin1Char('8'));
+    }
+
+    void longNumbersShowWhole()
+    {
+        QFETCH(bool, standard);
+        QFETCH(QString, keys);
+        QFETCH(QString, display);
+        if (standard)
+            Find<QAction>(*window_, "N4")->trigger();
+        for (const std::string &key : Words(keys))
+            Click(*window_, key.c_str());
+        QCOMPARE(display_->text(), display);
+        for (QWidget *shown : {static_cast<QWidget *>(display_), static_cast<QWidget *>(label_)}) {
+            const QString text = shown == display_ ? display_->text() : label_->text();
+            QVERIFY2(shown->fontMetrics().horizontalAdvance(text) <= shown->contentsRect().width() - 2,
+                     qPrintable(text));
+        }
+        QVERIFY(display_->font().pixelSize() <= 20);
     }
 
     // A key clicked while the result is read aloud runs nested, between two

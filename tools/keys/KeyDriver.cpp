@@ -79,8 +79,8 @@ ScientificKeys &KeyDriver::Scientific()
 bool KeyDriver::IsKnownToken(const std::string &token)
 {
     int key = 0;
-    return FindKeyByToken(token) != nullptr || ParseVirtualKey(token, &key) || token == "copy" ||
-           token.rfind("paste:", 0) == 0 || token.rfind("expr:", 0) == 0;
+    return FindKeyByToken(token) != nullptr || ParseVirtualKey(token, &key) || token == "copy" || token == "say" ||
+           token == "status" || token.rfind("paste:", 0) == 0 || token.rfind("expr:", 0) == 0;
 }
 
 bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
@@ -95,6 +95,10 @@ bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
         impl_->engine.edtInputKeyUp(key);
     else if (token == "copy")
         impl_->clipboard = impl_->engine.DisplayText;
+    else if (token == "say")
+        impl_->engine.SayDisplay();
+    else if (token == "status")
+        impl_->engine.SayStatus();
     else if (token.rfind("paste:", 0) == 0)
         impl_->engine.PasteText(token.substr(6));
     else if (token.rfind("expr:", 0) == 0) {
