@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Tallyvox: a calculator that speaks.
 #include "shell/MainWindow.h"
-#include "shell/TerminationSignals.h"
 #include "shell/QtTranslations.h"
+#include "shell/TerminationSignals.h"
 
 #include <QApplication>
 
