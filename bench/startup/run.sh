@@ -2,14 +2,25 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up bench: time from exec to the map of the first window, and peak
 # RSS one second later, for a bare Qt window (the floor) and for tallyvox,
-# interleaved, under a private Xvfb. Targets: tallyvox's median map time at
-# most 1.5 x the bare window's, peak RSS under 40 MiB.
+# interleaved, under a private Xvfb and a session bus of its own. Targets:
+# tallyvox's median map time at most 1.3 x the bare window's, peak RSS at most
+# 32 MiB.
+#
+# A desktop always has a session bus. Without one, libdbus starts a bus
+# (dbus-launch) inside whichever program first speaks D-Bus, which for
+# tallyvox is the accessibility bridge in the middle of its construction and
+# for the bare window comes after its map: that would measure this machine's
+# missing desktop, not the programs.
 #
 # usage: bench/startup/run.sh [BUILD_DIR] [ROUNDS] [NAME=PROGRAM ...]
 #   BUILD_DIR defaults to the repository's build/; tallyvox must be built
 #   there. Each NAME=PROGRAM is measured in the same rounds, e.g. the program
 #   of another build to compare with (before=/tmp/main-build/bin/tallyvox).
 set -euo pipefail
+
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+    exec dbus-run-session -- "$0" "$@" 2> >(grep -v '^dbus-daemon' >&2)
+fi
 
 BUILD=$(realpath "${1:-$(dirname "$0")/../../build}")
 ROUNDS=${2:-11}
@@ -67,6 +78,6 @@ awk -v names="${names[*]}" '
         }
         if (n["offline"])
             printf "update check + ad strip: map %+.1f%% against offline (target within 10%%)\n", (m["tallyvox"] / m["offline"] - 1) * 100
-        printf "tallyvox: map %.2f x bare (target <= 1.5), peak RSS %.1f MiB (target < 40)\n", m["tallyvox"] / bm, h["tallyvox"]
-        exit !(m["tallyvox"] <= 1.5 * bm && h["tallyvox"] < 40)
+        printf "tallyvox: map %.2f x bare (target <= 1.3), peak RSS %.1f MiB (target <= 32)\n", m["tallyvox"] / bm, h["tallyvox"]
+        exit !(m["tallyvox"] <= 1.3 * bm && h["tallyvox"] <= 32)
     }' "$RESULTS"

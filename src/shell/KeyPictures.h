@@ -22,8 +22,8 @@ QSize KeyPictureSize(layout::KeyPicture picture);
 QPixmap DrawKeyPicture(layout::KeyPicture picture, const QColor &ink = Qt::black,
                        const QColor &grey = QColor(112, 112, 112), qreal devicePixelRatio = 1);
 
-// The picture in the palette's button-text colour, drawn sharp for screens
-// of 1, 1.5, 2 and 3 device pixels per pixel.
+// The picture in the palette's button-text colour, drawn when a key is first
+// painted, sharp at the pixel ratio of the screen it is painted on.
 QIcon KeyPictureIcon(layout::KeyPicture picture, const QPalette &palette);
 
 // What the picture shows, as text: "√x", "x²" ...

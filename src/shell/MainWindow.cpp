@@ -40,6 +40,7 @@ namespace tallyvox {
 namespace {
 
 const QString kTitle = QStringLiteral("Tallyvox");
+constexpr int kAfterFirstShowMs = 400;
 
 } // namespace
 
@@ -48,7 +49,6 @@ TFrmMain::TFrmMain(ShellOptions options, QWidget *parent)
 {
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(kTitle);
-    setWindowIcon(ProgramIcon());
     InstallKeyAccessibility();
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -98,11 +98,26 @@ void TFrmMain::showEvent(QShowEvent *event)
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
-        // Work that need not delay the first map of the window.
-        QTimer::singleShot(0, this, &TFrmMain::AfterFirstShow);
+        // Work that need not delay the first map of the window: the icons as
+        // soon as the window is on its way (decoding them costs start-up
+        // more than any key), the script children later. Those load Qt and a
+        // JavaScript engine each; started at once they would take the CPU
+        // the window and the X server need to appear, and no one presses a
+        // scientific key within this time (one that does starts them itself).
+        QTimer::singleShot(0, this, &TFrmMain::ShowIcons);
+        QTimer::singleShot(kAfterFirstShowMs, this, &TFrmMain::AfterFirstShow);
     }
     if (!event->spontaneous())
         FormShow();
+}
+
+void TFrmMain::ShowIcons()
+{
+    setWindowIcon(ProgramIcon());
+    TrayIcon->setIcon(windowIcon());
+    // A window closed before this ran keeps its tray icon hidden.
+    if (!cueStreamReleased_)
+        TrayIcon->show();
 }
 
 void TFrmMain::AfterFirstShow()

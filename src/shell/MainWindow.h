@@ -147,6 +147,8 @@ private:
     void FormCreate();
     void FormShow();
     void FormClose();
+    // The window and tray icons, set once the window is on its way.
+    void ShowIcons();
     void AfterFirstShow();
     // A key released on the display whose press the display also received:
     // shortcut is the press as the keyboard mapping spells it.

@@ -8,6 +8,7 @@
 #include "shell/KeyMapping.h"
 #include "shell/KeyPictures.h"
 #include "shell/MainWindow.h"
+#include "shell/ShellFonts.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -45,14 +46,7 @@ QString FromUtf8(std::string_view text)
 
 QFont UiFont(const QString &family, int pixelSize, bool bold = false)
 {
-    // Tahoma and Arial are seldom installed outside Windows; the CJK captions
-    // need a font with Han glyphs.
-    QFont f(family);
-    f.setFamilies(
-        {family, QStringLiteral("DejaVu Sans"), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("sans-serif")});
-    f.setPixelSize(pixelSize);
-    f.setBold(bold);
-    return f;
+    return ShellFont(family, pixelSize, bold);
 }
 
 constexpr const char *kPictureProperty = "keyPicture";

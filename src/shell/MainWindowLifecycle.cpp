@@ -165,7 +165,8 @@ void TFrmMain::BuildTray()
     exit->setObjectName(QStringLiteral("N11"));
     connect(exit, &QAction::triggered, this, &TFrmMain::N11Click);
 
-    TrayIcon = new QSystemTrayIcon(windowIcon(), this);
+    // Its icon, and its showing, come with the window's (ShowIcons).
+    TrayIcon = new QSystemTrayIcon(this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     TrayIcon->setToolTip(kTitle);
     TrayIcon->setContextMenu(PopupMenu);
@@ -173,7 +174,6 @@ void TFrmMain::BuildTray()
         if (reason == QSystemTrayIcon::Trigger)
             TrayIconClick();
     });
-    TrayIcon->show();
 }
 
 void TFrmMain::changeEvent(QEvent *event)

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Tallyvox: a calculator that speaks.
+#include "shell/FontConfigWarmUp.h"
 #include "shell/MainWindow.h"
 #include "shell/QtTranslations.h"
 #include "shell/TerminationSignals.h"
@@ -45,7 +46,9 @@ int main(int argc, char **argv)
 {
     if (AnswerInformationOptions(argc, argv))
         return 0;
+    tallyvox::FontConfigWarmUp fontConfig;
     QApplication app(argc, argv);
+    fontConfig.Wait();
     QApplication::setApplicationName(QStringLiteral("Tallyvox"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tallyvox"));
     QApplication::setApplicationVersion(QStringLiteral(TALLYVOX_VERSION));

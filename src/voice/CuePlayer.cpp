@@ -193,21 +193,26 @@ Uint32 CuePlayer::Impl::Queued()
     return device != 0 ? sdl->GetQueuedAudioSize(device) : 0;
 }
 
-// Sleeps in steps of at most one device period (less when less is left),
-// letting the caller's events run at each step.
+// Sleeps in steps of one device period, letting the caller's events run at
+// each step. The queue is asked only once the cue should have ended: asking
+// takes the device's lock, which the audio thread holds while it plays, and
+// each time it is held the waiting thread wakes once more.
 void CuePlayer::Impl::WaitUntilPlayed(Uint32 queuedBytes, const std::function<void()> &whileWaiting)
 {
     const Uint64 periodMs = PeriodMs();
-    const Uint64 giveUp = sdl->GetTicks64() + Milliseconds(queuedBytes) + periodMs + SyncSlackMs;
+    const Uint64 start = sdl->GetTicks64();
+    const Uint64 expectedEnd = start + Milliseconds(queuedBytes);
+    const Uint64 giveUp = expectedEnd + periodMs + SyncSlackMs;
     for (;;) {
         if (whileWaiting)
             whileWaiting();
         if (released)
             return;
-        const Uint32 left = Queued();
-        if (left == 0 || sdl->GetTicks64() >= giveUp)
+        const Uint64 now = sdl->GetTicks64();
+        if (now >= expectedEnd && (Queued() == 0 || now >= giveUp))
             break;
-        sdl->Delay(Uint32(std::clamp<Uint64>(Milliseconds(left), 1, periodMs)));
+        const Uint64 untilEnd = expectedEnd > now ? expectedEnd - now : periodMs;
+        sdl->Delay(Uint32(std::clamp<Uint64>(untilEnd, 1, periodMs)));
     }
     // The queue reads empty while its last period is still in the device.
     sdl->Delay(Uint32(periodMs));
