@@ -226,15 +226,6 @@ bool IsBlank(char c)
     return static_cast<unsigned char>(c) <= 0x20;
 }
 
-std::string_view TrimBlanks(std::string_view s)
-{
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -311,6 +302,15 @@ bool ConvertDecimal(std::string_view text, bool removeCommas, Extended *out)
 }
 
 } // namespace
+
+std::string_view TrimBlanks(std::string_view s)
+{
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
 
 bool TryParseNumber(std::string_view text, bool removeCommas, Extended *out)
 {

@@ -19,6 +19,9 @@ namespace tallyvox {
 // leaves *out alone, for anything else: empty, "INF", "NAN", hex, out of range.
 bool TryParseNumber(std::string_view text, bool removeCommas, Extended *out);
 
+// The text without the blanks (characters up to the space) around it.
+std::string_view TrimBlanks(std::string_view text);
+
 // The display value rule: every "," removed, blanks trimmed, 0 when the text
 // is empty or not a number. Never fails.
 Extended ParseNumberText(std::string_view text, bool removeCommas = true);

@@ -29,26 +29,12 @@ NumberParts SplitNumber(std::string_view text)
     return parts;
 }
 
-bool IsBlank(char c)
-{
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string_view TrimmedBlanks(std::string_view text)
-{
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // The expression result's spoken text without its sign, and whether it is
 // negative. False when the text is no finite number or has more whole digits
 // than number words exist for.
 bool ExpressionSpokenText(std::string_view resultText, std::string *spoken, bool *negative)
 {
-    std::string_view text = TrimmedBlanks(resultText);
+    std::string_view text = TrimBlanks(resultText);
     if (!TryParseNumber(text, false, nullptr))
         return false;
     *negative = text.front() == '-';
