@@ -5,13 +5,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char *>(data), size);
-    if (const auto address = tallyvox::update::ParseWebAddress(text))
-        tallyvox::update::HostHeader(*address);
-    tallyvox::update::IsWebPageAddress(text);
+    const auto address = tallyvox::update::ParseWebAddress(text);
+    if (address) {
+        // What goes on to libcurl: a host of printable ASCII and a real port.
+        if (address->host.empty() || address->port == 0)
+            std::abort();
+        for (const char c : address->host)
+            if (c <= ' ' || c > '~')
+                std::abort();
+    }
     return 0;
 }
