@@ -19,11 +19,12 @@ python3 "$HERE/seeds.py" "$HERE/.." "$OUT/seeds" >/dev/null || exit 1
 export SDL_AUDIODRIVER=dummy
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-failed=0
-for target in fuzz_cue fuzz_number_text fuzz_engine_paste fuzz_manifest fuzz_web_address; do
-    corpus="$OUT/corpus/$target"
+# One target per core: each still gets its SECONDS_PER_TARGET of one core.
+JOBS=${FUZZ_JOBS:-$(nproc)}
+
+run_target() {
+    local target=$1 corpus="$OUT/corpus/$1" log="$OUT/$1.log" status runs
     mkdir -p "$corpus"
-    log="$OUT/$target.log"
     "$OUT/$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
         -print_final_stats=1 -artifact_prefix="$OUT/artifacts/$target-" \
         "$corpus" "$OUT/seeds/$target" >"$log" 2>&1
@@ -34,7 +35,22 @@ for target in fuzz_cue fuzz_number_text fuzz_engine_paste fuzz_manifest fuzz_web
     else
         echo "$target: FAILED (exit $status) after ${runs:-?} inputs; see $log" >&2
         grep -E "^(==[0-9]+==ERROR|SUMMARY|.*runtime error)" "$log" | head -5 >&2
-        failed=1
     fi
+    return $status
+}
+
+failed=0
+running=0
+for target in fuzz_cue fuzz_number_text fuzz_engine_paste fuzz_manifest fuzz_web_address; do
+    if [ $running -ge "$JOBS" ]; then
+        wait -n || failed=1
+        running=$((running - 1))
+    fi
+    run_target "$target" &
+    running=$((running + 1))
+done
+while [ $running -gt 0 ]; do
+    wait -n || failed=1
+    running=$((running - 1))
 done
 exit $failed
