@@ -69,7 +69,7 @@ constexpr KeyDef kKeys[] = {
     {"SpeedButton3", H::SpbcOsClick, 6, "asin", "asin", "反正弦", {"Shift+S"}},
     {"SpbsIn", H::SpbcOsClick, 0, "sin", "sin", "正弦", {"s"}},
     {"SpbxNkf", H::SpbxKLFClick, OpRoot, "y-root", "开N次方", "开N次方", {"Ctrl+Y"}},
-    {"SpbXNF", H::SpbXPFClick, OpPower, "x^y", "N次方", "N次方", {"y"}},
+    {"SpbXNF", H::SpbXPFClick, OpPower, "x^y", "N次方", "N次方", {"y", "^"}},
     {"SpbaCos", H::SpbcOsClick, 4, "cosh", "", "双曲余弦", {"Ctrl+O"}},
     {"SpeedButton5", H::SpbcOsClick, 7, "acos", "acos", "反余弦", {"Shift+O"}},
     {"SpbcOs", H::SpbcOsClick, 1, "cos", "cos", "余弦", {"o"}},

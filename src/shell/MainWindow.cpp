@@ -14,6 +14,7 @@
 #include "shell/ProgramIcon.h"
 #include "voice/CuePlayer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -228,6 +229,11 @@ void TFrmMain::PlayCue(const std::string &name, bool async)
             // Repaint while the cue sounds; input waits until it has ended.
             CueStream->PlayCue(name, false,
                                [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+            // Qt's X11 dispatcher looks at the input held back meanwhile only
+            // when woken, as it is by a new X event: without this a key typed
+            // during a read-out neither ended it nor ran until the next event.
+            if (QAbstractEventDispatcher *dispatcher = QCoreApplication::eventDispatcher())
+                dispatcher->wakeUp();
         }
     } catch (...) {
         // A cue that cannot play is silent.

@@ -36,6 +36,7 @@ const Case kCases[] = {
     {"Shift+1 is ! (n!)", Qt::Key_Exclam, Shift, "!", "!", "SpbNJC"},
     {"Shift+2 is @ (root)", Qt::Key_At, Shift, "@", "@", "btnRoots"},
     {"Shift+3 is # (cube)", Qt::Key_NumberSign, Shift, "#", "#", "SpbXLF"},
+    {"Shift+6 is ^ (power), as typed in the expression window", Qt::Key_AsciiCircum, Shift, "^", "^", "SpbXNF"},
     {"; is Int", Qt::Key_Semicolon, None, ";", ";", "SpbInt"},
     {"Shift+/ is ? (status)", Qt::Key_Question, Shift, "?", "?", "status"},
     {"AZERTY: Shift+& types 1", Qt::Key_1, Shift, "1", "1", "btnNum1"},
