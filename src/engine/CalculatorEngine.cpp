@@ -144,6 +144,13 @@ void CalculatorEngine::SpbDianClick()
 {
     RunHandler([&] {
         StopReadOut = true;
+        // The point can begin a number, as a digit does: ". 5" after an
+        // operator, a result or an error is 0.5, not 5 (7 + . 5 = is 7.5).
+        if (StartNewNumber) {
+            DisplayText = "0";
+            StartNewNumber = false;
+            AwaitingOperand = false;
+        }
         if (DisplayText.find('.') == std::string::npos)
             DisplayText += '.';
         host_.PlayCue("10", true);
@@ -498,7 +505,8 @@ void CalculatorEngine::SayStatus()
         if (!LabelText.empty()) {
             // The label is the left operand, a blank in exponent form, then
             // the operator's sign.
-            const OperatorInfo &op = kOperators[PendingOperator < kOperators.size() ? PendingOperator : OpAdd];
+            const OperatorInfo &op =
+                kOperators[PendingOperator < kOperators.size() ? PendingOperator : std::size_t{OpAdd}];
             std::string number = LabelText;
             const std::string_view symbol = op.symbol;
             if (!symbol.empty() && number.size() >= symbol.size() &&
