@@ -8,17 +8,37 @@
 # a new server that took over its number, and clients could not connect.
 # On exit the shell waits until the server is gone, for the same reason.
 start_private_xvfb() {
-    local display_file
-    display_file=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -nolisten unix 3>"$display_file" 2>/dev/null &
+    # Seen with tests in parallel: a display announced on -displayfd that no
+    # client could open while another test's server was ending. So the
+    # display must also answer, or the next try starts over.
+    local attempt
+    for attempt in 1 2 3 4 5; do
+        if start_one_xvfb && xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
+            return 0
+        fi
+        stop_private_xvfb
+        sleep 0.2
+    done
+    echo "Xvfb did not start" >&2
+    return 1
+}
+
+stop_private_xvfb() {
+    kill "$PRIVATE_XVFB_PID" 2>/dev/null
+    wait "$PRIVATE_XVFB_PID" 2>/dev/null
+    rm -f "$PRIVATE_XVFB_DISPLAY_FILE"
+}
+
+start_one_xvfb() {
+    PRIVATE_XVFB_DISPLAY_FILE=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -nolisten unix 3>"$PRIVATE_XVFB_DISPLAY_FILE" 2>/dev/null &
     PRIVATE_XVFB_PID=$!
-    # shellcheck disable=SC2064
-    trap "kill $PRIVATE_XVFB_PID 2>/dev/null; wait $PRIVATE_XVFB_PID 2>/dev/null; rm -f '$display_file'" EXIT
+    trap stop_private_xvfb EXIT
     for _ in $(seq 200); do
-        [ -s "$display_file" ] && break
-        kill -0 "$PRIVATE_XVFB_PID" 2>/dev/null || { echo "Xvfb did not start" >&2; return 1; }
+        [ -s "$PRIVATE_XVFB_DISPLAY_FILE" ] && break
+        kill -0 "$PRIVATE_XVFB_PID" 2>/dev/null || return 1
         sleep 0.05
     done
-    [ -s "$display_file" ] || { echo "Xvfb did not start in time" >&2; return 1; }
-    export DISPLAY=":$(head -n1 "$display_file")"
+    [ -s "$PRIVATE_XVFB_DISPLAY_FILE" ] || return 1
+    export DISPLAY=":$(head -n1 "$PRIVATE_XVFB_DISPLAY_FILE")"
 }
