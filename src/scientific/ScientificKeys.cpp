@@ -273,11 +273,25 @@ void ScientificKeys::SpbPaiClick()
     });
 }
 
-void ScientificKeys::ScriptKey(const char *cue, const std::string &statement)
+void ScientificKeys::ScriptKey(const char *cue, const std::string &statement, Extended (*exact)(Extended))
 {
     engine_.StopReadOut = true;
     engine_.Host().PlayCue(cue, true);
+    const std::string operand = engine_.DisplayText;
     engine_.DisplayText = script_.EvalScript(statement, "str");
+    // The script computes in doubles, which end at 1.8E308 and answer "INF"
+    // beyond; the calculator's 80 bits go on to 1.1E4932, as xʸ does. What
+    // overflows those too is an error, not a text read as 0.
+    const std::string &text = engine_.DisplayText;
+    if (text == "INF" || text == "-INF" || text == "NAN") {
+        engine_.DisplayText.clear();
+        try {
+            const Extended r = exact(StrToFloat(operand));
+            if (std::isfinite(r))
+                engine_.DisplayText = GeneralNumberText(r);
+        } catch (const CalcError &) {
+        }
+    }
     if (engine_.DisplayText.empty())
         engine_.ShowError();
     engine_.Host().FocusInput();
@@ -289,9 +303,9 @@ void ScientificKeys::SpbXPFClick(int tag)
     engine_.RunHandler([&] {
         const std::string &d = engine_.DisplayText;
         if (tag == 0) {
-            ScriptKey("平方", "str = Math.pow(" + d + ",2)");
+            ScriptKey("平方", "str = Math.pow(" + d + ",2)", [](Extended v) { return v * v; });
         } else if (tag == 1) {
-            ScriptKey("立方", "str = Math.pow(" + d + ",3)");
+            ScriptKey("立方", "str = Math.pow(" + d + ",3)", [](Extended v) { return v * v * v; });
         } else if (tag == OpPower) {
             engine_.StopReadOut = true;
             engine_.OperatorKey(OpPower);
@@ -305,7 +319,10 @@ void ScientificKeys::SpbXPFClick(int tag)
 
 void ScientificKeys::SpbtenxFClick()
 {
-    engine_.RunHandler([&] { ScriptKey("10N次方", "str = Math.pow(10," + engine_.DisplayText + ")"); });
+    engine_.RunHandler([&] {
+        ScriptKey("10N次方", "str = Math.pow(10," + engine_.DisplayText + ")",
+                  [](Extended v) { return RaisePower(10, v); });
+    });
 }
 
 void ScientificKeys::SpbxKLFClick(int tag)

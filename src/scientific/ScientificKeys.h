@@ -53,7 +53,7 @@ public:
 
 private:
     void SelectAngle(AngleMode mode, const char *cue);
-    void ScriptKey(const char *cue, const std::string &statement);
+    void ScriptKey(const char *cue, const std::string &statement, Extended (*exact)(Extended));
 
     CalculatorEngine &engine_;
     ScriptEvaluator &script_;

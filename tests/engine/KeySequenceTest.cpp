@@ -206,13 +206,15 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"1 7 5 4 n!", "1.97926189010501E4930"}, Case{"pi", "3.14159265358979"}, Case{"1 . 5 x^2", "2.25"},
         Case{"3 sign x^2", "9"}, Case{"1 2 3 4 5 6 7 8 9 x^2", "1.52415787501905E16"}, Case{"2 sign x^3", "-8"},
         Case{"2 10^x", "100"}, Case{". 5 10^x", "3.16227766016838"}, Case{"2 sign 10^x", "0.01"},
-        Case{"1 5 10^x", "1E15"}, Case{"4 0 0 10^x", "INF"}, Case{"5 / 0 = 10^x", "错误！"},
-        Case{"5 / 0 = x^2", "错误！"}, Case{"paste: x^2", "错误！"},
+        // Beyond the script's doubles the 80 bits answer (was "INF", read on as 0); beyond those, an error.
+        Case{"1 5 10^x", "1E15"}, Case{"4 0 0 10^x", "1E400"}, Case{"5 0 0 0 10^x", "错误！"},
+        Case{"1 0 x^y 2 0 0 = sign x^3", "-1E600"}, Case{"5 / 0 = 10^x", "错误！"}, Case{"5 / 0 = x^2", "错误！"},
+        Case{"paste: x^2", "错误！"},
         // Display text runs inside the script statement: an endless loop is cut off.
         Case{"paste:1);while(1){}// x^2", "错误！"}, Case{"paste:1);for(;;){}// 10^x", "错误！"}, Case{"2 7 cbrt", "3"},
         Case{"2 cbrt", "1.25992104989487"}, Case{"cbrt", "0"}, Case{"8 sign cbrt", "-8"}, Case{"3 Exp 4 =", "30000"},
         Case{"1 2 3 4 5 F-E", "0", "1.2345E+004 "}, Case{"1 2 3 4 5 F-E F-E", "12345", ""},
-        Case{"4 0 0 10^x + 1 =", "1"}));
+        Case{"4 0 0 10^x + 1 =", "1E400"})); // was 1: "INF" read as 0
 
 // Cues and message boxes asked for by whole sequences.
 struct CueCase {
