@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Number words and cue loading: the work on the path of every key press.
 #include "tests/support/TempCueFolder.h"
+#include "voice/CueDecoder.h"
 #include "voice/CuePlayer.h"
 #include "voice/CueScramble.h"
 #include "voice/NumberWords.h"
@@ -46,7 +47,7 @@ void BM_LoadCueFile40K(benchmark::State &state)
     std::vector<std::uint8_t> cueStream;
     const fs::path file = folder.path / "加.WAV";
     for (auto _ : state) {
-        if (!LoadCueFile(file, cueStream, CueKey(), CuePlayer::MaxCueFileSize))
+        if (!LoadCueFile(file, cueStream, CueKey(), MaxCueFileSize))
             state.SkipWithError("cue did not load");
         benchmark::DoNotOptimize(cueStream.data());
     }

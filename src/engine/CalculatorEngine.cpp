@@ -507,13 +507,10 @@ void CalculatorEngine::SayStatus()
             // the operator's sign.
             const OperatorInfo &op =
                 kOperators[PendingOperator < kOperators.size() ? PendingOperator : std::size_t{OpAdd}];
-            std::string number = LabelText;
-            const std::string_view symbol = op.symbol;
-            if (!symbol.empty() && number.size() >= symbol.size() &&
-                number.compare(number.size() - symbol.size(), symbol.size(), symbol) == 0)
-                number.resize(number.size() - symbol.size());
-            while (!number.empty() && number.back() == ' ')
-                number.pop_back();
+            std::string_view number = LabelText;
+            if (const std::string_view symbol = op.symbol; !symbol.empty() && number.ends_with(symbol))
+                number.remove_suffix(symbol.size());
+            number = TrimBlanks(number);
             add(CueNamesOf(MainReadOutText(number, ParseNumberText(number, true) >= 0)));
             if (*op.cue)
                 cues.emplace_back(op.cue);

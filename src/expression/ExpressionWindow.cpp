@@ -130,18 +130,11 @@ public:
         else
             QThread::msleep(static_cast<unsigned long>(milliseconds));
     }
+    // Blocks as the pause does: events run only between the two.
     void WaitForCueEnd() override
     {
-        if (!hooks_.cueSounding || !hooks_.cueSounding())
-            return;
-        // Blocks as the pause does (events run only between the two), and is
-        // bounded should the player never report the end.
-        constexpr int kLongestCueMs = 5000;
-        for (int waited = 0; waited < kLongestCueMs && hooks_.cueSounding() && !Abandoned(); waited += 5)
-            QThread::msleep(5);
-        // The device reports an empty queue up to one period (~23 ms) before
-        // the last samples are heard.
-        QThread::msleep(25);
+        if (hooks_.waitForCueEnd && !Abandoned())
+            hooks_.waitForCueEnd();
     }
     void ShowMessage(const std::string &caption, const std::string &text) override
     {

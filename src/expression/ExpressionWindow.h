@@ -36,8 +36,8 @@ struct ExpressionWindowHooks {
     std::function<bool()> mainWindowClosed;
     // The pause before each read-out cue; default: the thread sleeps.
     std::function<void(int milliseconds)> wait;
-    // True while a cue is still sounding; unset: cues end at once.
-    std::function<bool()> cueSounding;
+    // Blocks until the cue played last has been heard; unset: cues end at once.
+    std::function<void()> waitForCueEnd;
     // The failure message; default: an information box owned by the window.
     std::function<void(const QString &caption, const QString &text)> showMessage;
 };

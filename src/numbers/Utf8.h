@@ -27,4 +27,9 @@ std::string_view WithoutFirstChar(std::string_view utf8);
 // Removes the last character ("错误！" loses "！", not one of its bytes).
 void PopLastChar(std::string &utf8);
 
+// Byte length of the well-formed character starting at text[at] (no overlong
+// forms, no surrogates, nothing past U+10FFFF), or 0 when none starts there.
+// For text from outside, which must be checked rather than walked.
+std::size_t WellFormedCharLength(std::string_view text, std::size_t at);
+
 } // namespace tallyvox

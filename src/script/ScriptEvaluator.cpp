@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <deque>
@@ -25,7 +24,6 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pthread.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -113,15 +111,6 @@ IoStatus AwaitReady(Child &child, Clock::time_point deadline)
     }
     child.ready = status == IoStatus::Ok;
     return status;
-}
-
-std::string NumberValueText(double d)
-{
-    if (std::isnan(d))
-        return "NAN";
-    if (std::isinf(d))
-        return d > 0 ? "INF" : "-INF";
-    return GeneralNumberText(static_cast<Extended>(d));
 }
 
 } // namespace
@@ -358,7 +347,7 @@ ScriptEvaluator::Impl::Outcome ScriptEvaluator::Impl::Run(Child &child, const st
         case ReplyKind::Double: {
             double d = 0;
             if ((complete = receive(&d, sizeof d)))
-                outcome.text = NumberValueText(d);
+                outcome.text = GeneralNumberText(d);
             break;
         }
         case ReplyKind::Text: {

@@ -30,9 +30,8 @@ namespace {
 using namespace scriptwire;
 using socketio::IoStatus;
 
-constexpr int kRequestFd = 0;
-constexpr int kReplyFd = 1;
-constexpr int kDiagnosticsFd = 2;
+// stdin and stdout are the socket, stderr /dev/null.
+constexpr sandbox::Channel kChannel{};
 
 // Bytes malloc'd that may outlive their engine before the child retires.
 constexpr std::size_t kHeapGrowthAllowance = 32u << 20;
@@ -117,12 +116,12 @@ void WarmUp(QJSEngine &engine)
 void ReadRequest(QString *statement, QString *variableName)
 {
     std::uint32_t sizes[2] = {0, 0};
-    if (socketio::ReceiveAll(kRequestFd, sizes, sizeof sizes) != IoStatus::Ok)
+    if (socketio::ReceiveAll(kChannel.request, sizes, sizeof sizes) != IoStatus::Ok)
         Exit(kExitDone);
     if (sizes[0] > kMaxRequestBytes || sizes[1] > kMaxRequestBytes - sizes[0])
         Exit(kExitBadRequest);
     std::string request(std::size_t{sizes[0]} + sizes[1], '\0');
-    if (socketio::ReceiveAll(kRequestFd, request.data(), request.size()) != IoStatus::Ok)
+    if (socketio::ReceiveAll(kChannel.request, request.data(), request.size()) != IoStatus::Ok)
         Exit(kExitBadRequest);
     *statement = QString::fromUtf8(request.data(), sizes[0]);
     *variableName = QString::fromUtf8(request.data() + sizes[0], sizes[1]);
@@ -130,11 +129,21 @@ void ReadRequest(QString *statement, QString *variableName)
 
 void Send(const std::string &bytes)
 {
-    if (socketio::WriteAll(kReplyFd, bytes.data(), bytes.size()) != IoStatus::Ok)
+    if (socketio::WriteAll(kChannel.reply, bytes.data(), bytes.size()) != IoStatus::Ok)
         Exit(kExitBadRequest);
 }
 
 } // namespace
+
+ScriptSandboxOptions SandboxOptionsFromArgs(int argc, char **argv)
+{
+    ScriptSandboxOptions options;
+    if (argc > 1)
+        options.memoryLimitBytes = std::strtoull(argv[1], nullptr, 10);
+    if (argc > 2)
+        options.timeLimit = std::chrono::milliseconds(std::strtoull(argv[2], nullptr, 10));
+    return options;
+}
 
 void RunScriptSandbox(const ScriptSandboxOptions &options)
 {
@@ -179,7 +188,7 @@ void RunScriptSandbox(const ScriptSandboxOptions &options)
                 static_cast<rlim_t>(inUse + options.memoryLimitBytes));
     LimitTo(RLIMIT_NPROC, 0, 0);
 
-    const std::uint8_t steps = sandbox::Confine({kRequestFd, kReplyFd, kDiagnosticsFd});
+    const std::uint8_t steps = sandbox::Confine(kChannel);
     if (!(steps & kSyscallFilter))
         Exit(kExitUnconfined);
     if (options.afterConfinement)

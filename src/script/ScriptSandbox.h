@@ -19,6 +19,9 @@ struct ScriptSandboxOptions {
     void (*afterConfinement)() = nullptr;
 };
 
+// The options the calculator passes: MEMORY_BYTES TIME_LIMIT_MS.
+ScriptSandboxOptions SandboxOptionsFromArgs(int argc, char **argv);
+
 // Serves requests on stdin/stdout (ScriptWire.h) and never returns.
 [[noreturn]] void RunScriptSandbox(const ScriptSandboxOptions &options);
 

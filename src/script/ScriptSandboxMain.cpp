@@ -5,14 +5,7 @@
 // stderr /dev/null.
 #include "script/ScriptSandbox.h"
 
-#include <cstdlib>
-
 int main(int argc, char **argv)
 {
-    tallyvox::ScriptSandboxOptions options;
-    if (argc > 1)
-        options.memoryLimitBytes = std::strtoull(argv[1], nullptr, 10);
-    if (argc > 2)
-        options.timeLimit = std::chrono::milliseconds(std::strtoull(argv[2], nullptr, 10));
-    tallyvox::RunScriptSandbox(options);
+    tallyvox::RunScriptSandbox(tallyvox::SandboxOptionsFromArgs(argc, argv));
 }

@@ -168,12 +168,18 @@ ScientificKeys &TFrmMain::Science()
 
 void TFrmMain::RefreshFromEngine()
 {
+    // Runs between every two cues of a read-out: only what changed is redone.
+    bool textChanged = false;
     const QString display = QString::fromStdString(engine_.DisplayText);
-    if (edtInput->text() != display)
+    if (edtInput->text() != display) {
         edtInput->setText(display);
+        textChanged = true;
+    }
     const QString label = QString::fromStdString(engine_.LabelText);
-    if (lblInput->text() != label)
+    if (lblInput->text() != label) {
         lblInput->setText(label);
+        textChanged = true;
+    }
     const QString memory = QString::fromStdString(engine_.MemoryIndicator);
     if (MS->text() != memory) {
         MS->setText(memory);
@@ -181,7 +187,8 @@ void TFrmMain::RefreshFromEngine()
         MS->resize(std::max(layout::MemoryMarkRect.width(), MS->fontMetrics().horizontalAdvance(memory) + 1),
                    layout::MemoryMarkRect.height());
     }
-    FitDisplayFonts();
+    if (textChanged)
+        FitDisplayFonts();
     DescribeStatus();
     if (SpbPE)
         SpbPE->setChecked(engine_.ExponentDisplay);
@@ -202,7 +209,10 @@ TForTest &TFrmMain::ExpressionWindow()
         ExpressionWindowHooks hooks;
         hooks.playCue = [this](const std::string &name, bool async) { PlayCue(name, async); };
         hooks.mainWindowClosed = [this] { return cueStreamReleased_; };
-        hooks.cueSounding = [this] { return !options_.cueSink && CueStream && CueStream->IsSounding(); };
+        hooks.waitForCueEnd = [this] {
+            if (!options_.cueSink && CueStream)
+                CueStream->WaitForEnd();
+        };
         ForTest = new TForTest(*script_, std::move(hooks), this);
     }
     return *ForTest;

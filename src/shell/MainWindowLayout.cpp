@@ -63,12 +63,15 @@ void DescribeKey(QAbstractButton *key, const KeyDef &def, const QString &caption
 }
 
 // The keyboard's hints for the display's description: "朗读显示 Space".
-QString CommandHints()
+const QString &CommandHints()
 {
-    QStringList hints;
-    for (const CommandDef &command : Commands())
-        hints << FromUtf8(command.words) + QLatin1Char(' ') + ShortcutList(command.shortcuts);
-    return hints.join(QStringLiteral("；"));
+    static const QString text = [] {
+        QStringList hints;
+        for (const CommandDef &command : Commands())
+            hints << FromUtf8(command.words) + QLatin1Char(' ') + ShortcutList(command.shortcuts);
+        return hints.join(QStringLiteral("；"));
+    }();
+    return text;
 }
 
 // A key's physical identity, so its release is matched to its press even

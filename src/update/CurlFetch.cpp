@@ -2,6 +2,7 @@
 // The fetch module (libtallyvox-fetch.so): tallyvox_fetch_v1 on libcurl.
 // Opened by the update check's thread and never unloaded; libcurl is never
 // cleaned up. The program may exit while a fetch still runs.
+#include "numbers/AsciiCase.h"
 #include "update/FetchModule.h"
 
 #include <curl/curl.h>
@@ -19,7 +20,6 @@
 #include <openssl/crypto.h>
 #include <pthread.h>
 #include <signal.h>
-#include <strings.h>
 
 namespace {
 
@@ -163,11 +163,6 @@ std::size_t Write(char *data, std::size_t, std::size_t count, void *context)
     return count;
 }
 
-bool StartsWithNoCase(const char *s, const char *prefix)
-{
-    return ::strncasecmp(s, prefix, std::strlen(prefix)) == 0;
-}
-
 // proxyStatus: the proxy's answer to CONNECT, 0 if none was asked.
 int Classify(CURLcode code, const Sink &sink, int httpStatus, long proxyStatus)
 {
@@ -263,8 +258,8 @@ int Fetch(const char *url, const TallyvoxFetchOptions &options, char *body, std:
 {
     // Anything but http(s) is refused before libcurl sees it, so that an
     // unsupported scheme later on can only mean a redirect or a non-HTTP answer.
-    bool https = StartsWithNoCase(url, "https://");
-    if (!https && !StartsWithNoCase(url, "http://"))
+    bool https = tallyvox::StartsWithNoCase(url, "https://");
+    if (!https && !tallyvox::StartsWithNoCase(url, "http://"))
         return TALLYVOX_FETCH_BAD_ADDRESS;
     FetchScope scope; // first in, last out: covers every libcurl call below
     if (!scope.ok()) {

@@ -2,6 +2,7 @@
 #include "update/Manifest.h"
 
 #include "numbers/AsciiCase.h"
+#include "numbers/Utf8.h"
 #include "update/WebAddress.h"
 
 #include <cstdint>
@@ -55,39 +56,12 @@ std::string_view Trim(std::string_view s)
 // and no control characters other than tab.
 bool IsCleanUtf8(std::string_view s)
 {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            if ((c < 0x20 && c != '\t') || c == 0x7f)
-                return false;
-            ++i;
-            continue;
-        }
-        std::size_t len;
-        char32_t cp;
-        if (c >= 0xc2 && c <= 0xdf) {
-            len = 2;
-            cp = c & 0x1f;
-        } else if (c >= 0xe0 && c <= 0xef) {
-            len = 3;
-            cp = c & 0x0f;
-        } else if (c >= 0xf0 && c <= 0xf4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + len > s.size())
-            return false;
-        for (std::size_t k = 1; k < len; ++k) {
-            auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xc0) != 0x80)
-                return false;
-            cp = (cp << 6) | (cc & 0x3f);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10ffff)) ||
-            (cp >= 0xd800 && cp <= 0xdfff) || (cp >= 0x80 && cp < 0xa0))
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t len = WellFormedCharLength(s, i);
+        const auto c = static_cast<unsigned char>(s[i]);
+        const bool control = len == 1 ? (c < 0x20 && c != '\t') || c == 0x7f
+                                      : len == 2 && c == 0xc2 && static_cast<unsigned char>(s[i + 1]) < 0xa0; // C1
+        if (len == 0 || control)
             return false;
         i += len;
     }

@@ -265,13 +265,14 @@ void CuePlayer::PlayCue(const std::string &name, bool async, const std::function
         if (d.released || name.find('/') != std::string::npos || name.find('\0') != std::string::npos ||
             !d.EnsureAudio())
             return;
+        // A cue that fails to load leaves the one sounding alone, and the
+        // device as it was. Read before the lock, which the closer waits on.
+        if (!LoadCueFile(d.folder / (name + ".WAV"), d.cueStream, CueKey(), MaxCueFileSize))
+            return;
         Uint32 length = 0;
         {
             std::lock_guard<std::mutex> hold(d.lock);
             if (!d.EnsureDeviceLocked())
-                return;
-            // A cue that fails to load leaves the one sounding alone.
-            if (!LoadCueFile(d.folder / (name + ".WAV"), d.cueStream, CueKey(), MaxCueFileSize))
                 return;
             const CueAudioFormat format{d.deviceFormat.freq, d.deviceFormat.format, d.deviceFormat.channels};
             if (!DecodeCue(d.cueStream, format, d.converted).empty())
@@ -294,6 +295,17 @@ void CuePlayer::PlayCue(const std::string &name, bool async, const std::function
 bool CuePlayer::IsSounding() const
 {
     return !impl_->released && impl_->audioReady && impl_->Queued() > 0;
+}
+
+void CuePlayer::WaitForEnd(const std::function<void()> &whileWaiting)
+{
+    if (!IsSounding())
+        return;
+    try {
+        impl_->WaitUntilPlayed(impl_->Queued(), whileWaiting);
+    } catch (...) {
+        // The cue is silent after all.
+    }
 }
 
 void CuePlayer::ReleaseCueStream()

@@ -8,8 +8,6 @@
 // moment, so an idle calculator writes nothing and wakes nobody.
 #pragma once
 
-#include "voice/CueDecoder.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -37,6 +35,10 @@ public:
     // True while a cue is still sounding.
     bool IsSounding() const;
 
+    // Blocks until what is queued has been heard (at once when nothing is),
+    // calling whileWaiting as a synchronous PlayCue does.
+    void WaitForEnd(const std::function<void()> &whileWaiting = {});
+
     // Stops what sounds and frees the cue buffer; later PlayCue calls do
     // nothing.
     void ReleaseCueStream();
@@ -44,9 +46,6 @@ public:
     // play/ beside the executable, or in the installed private folder
     // (FindProgramPiece).
     static std::filesystem::path DefaultCueFolder();
-
-    // Largest cue file that is loaded; larger files are skipped silently.
-    static constexpr std::uintmax_t MaxCueFileSize = ::tallyvox::MaxCueFileSize;
 
 private:
     struct Impl;

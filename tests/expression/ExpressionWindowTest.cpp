@@ -49,8 +49,8 @@ private:
     std::vector<QString> outputAtCue_;
     std::vector<int> waits_;
     QStringList messages_;
-    // Polls for which the last cue still sounds.
-    int soundingPolls_ = 0;
+    // The last cue played has not been waited for yet.
+    bool sounding_ = false;
     bool mainWindowClosed_ = false;
     // Run at the pause before the n-th read-out cue (1-based), as if the
     // user acted while the window waits.
@@ -87,7 +87,7 @@ private slots:
         outputAtCue_.clear();
         waits_.clear();
         messages_.clear();
-        soundingPolls_ = 0;
+        sounding_ = false;
         mainWindowClosed_ = false;
         duringPause_.clear();
         ExpressionWindowHooks hooks;
@@ -95,14 +95,14 @@ private slots:
             QVERIFY(async);
             // A read-out cue starts only once the one before has ended.
             if (name != "等于")
-                QCOMPARE(soundingPolls_, 0);
-            soundingPolls_ = 3;
+                QVERIFY(!sounding_);
+            sounding_ = true;
             cues_.push_back(name);
             visibleAtCue_.push_back(window_->isVisible());
             outputAtCue_.push_back(Output()->text());
         };
         hooks.mainWindowClosed = [this] { return mainWindowClosed_; };
-        hooks.cueSounding = [this] { return soundingPolls_ > 0 && soundingPolls_--; };
+        hooks.waitForCueEnd = [this] { sounding_ = false; };
         hooks.wait = [this](int milliseconds) {
             waits_.push_back(milliseconds);
             if (auto action = duringPause_.find(static_cast<int>(waits_.size())); action != duringPause_.end())

@@ -69,11 +69,7 @@ int main(int argc, char **argv)
 {
     const char *dot = std::strrchr(argv[0], '.');
     gProbe = dot && !std::strchr(dot, '/') ? dot + 1 : "";
-    tallyvox::ScriptSandboxOptions options;
-    if (argc > 1)
-        options.memoryLimitBytes = std::strtoull(argv[1], nullptr, 10);
-    if (argc > 2)
-        options.timeLimit = std::chrono::milliseconds(std::strtoull(argv[2], nullptr, 10));
+    tallyvox::ScriptSandboxOptions options = tallyvox::SandboxOptionsFromArgs(argc, argv);
     if (gProbe == "retire-early")
         options.maxRequests = 3;
     options.afterConfinement = Attempt;

@@ -18,7 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::TestHttpServer;
-using Clock = std::chrono::steady_clock;
 
 const std::string kNewer = "version: 99.0\npage: http://example.test/download.html\nnotes: one\nnotes: two\n";
 const std::string kSame = "version: " TALLYVOX_VERSION "\npage: http://example.test/download.html\n";

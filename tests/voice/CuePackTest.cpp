@@ -2,6 +2,7 @@
 // Checks the cue pack the build generated into bin/play against the cue
 // table: every speech cue stops without a click, is as loud as the others,
 // never clips, and is no copy of a cue that says something else.
+#include "voice/CueDecoder.h"
 #include "voice/CueScramble.h"
 
 #include <gtest/gtest.h>
@@ -74,8 +75,8 @@ std::vector<Cue> LoadPack()
         if (row.empty() || row[0] == '#' || tab == std::string::npos)
             continue;
         Cue cue{row.substr(0, tab), row.substr(tab + 1), {}, {}, 0, {}};
-        if (!bin ||
-            !LoadCueFile(std::filesystem::path(bin) / "play" / (cue.name + ".WAV"), cue.image, CueKey(), 16u << 20))
+        if (!bin || !LoadCueFile(std::filesystem::path(bin) / "play" / (cue.name + ".WAV"), cue.image, CueKey(),
+                                 MaxCueFileSize))
             cue.problem = "cannot be loaded";
         else
             cue.problem = ReadPcm(cue);

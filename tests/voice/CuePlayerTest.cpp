@@ -2,6 +2,7 @@
 // Plays through SDL's disk driver (see CMakeLists.txt), which writes exactly
 // what a listener would hear to SDL_DISKAUDIOFILE: 22050 Hz mono S16.
 #include "tests/support/WavFixtures.h"
+#include "voice/CueDecoder.h"
 #include "voice/CuePlayer.h"
 
 #include <SDL.h>
@@ -98,7 +99,7 @@ TEST_F(CuePlayerTest, FilesThatDoNotLoadAreSilentAndLeaveTheSoundingCue)
     {
         std::ofstream big(folder / "big.WAV", std::ios::binary);
         big.write("RIFF", 4);
-        big.seekp(std::streamoff(CuePlayer::MaxCueFileSize));
+        big.seekp(std::streamoff(MaxCueFileSize));
         big.put('\0');
     }
     {
@@ -289,7 +290,7 @@ TEST(CuePack, HoldsEveryCueTheProgramAsksFor)
                            "万",   "亿",   "兆",      "京",     "E",      "+",       "-"};
     for (const char *name : names) {
         std::vector<std::uint8_t> image;
-        ASSERT_TRUE(LoadCueFile(play / (std::string(name) + ".WAV"), image, CueKey(), CuePlayer::MaxCueFileSize))
+        ASSERT_TRUE(LoadCueFile(play / (std::string(name) + ".WAV"), image, CueKey(), MaxCueFileSize))
             << "cue \"" << name << "\"";
         SDL_AudioSpec format{};
         Uint8 *samples = nullptr;

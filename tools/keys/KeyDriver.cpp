@@ -2,6 +2,7 @@
 #include "tools/keys/KeyDriver.h"
 
 #include "expression/ExpressionCalculator.h"
+#include "numbers/Utf8.h"
 
 #include <charconv>
 
@@ -113,36 +114,6 @@ bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
 
 namespace {
 
-// Length of the well-formed UTF-8 sequence at text[at] (no overlong forms,
-// no surrogates, nothing past U+10FFFF), or 0 when the byte there starts none.
-std::size_t WellFormedLength(const std::string &text, std::size_t at)
-{
-    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
-    const unsigned lead = byte(at);
-    std::size_t length;
-    unsigned low = 0x80, high = 0xBF; // range of the second byte
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else
-        return 0;
-    if (byte(at + 1) < low || byte(at + 1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if ((byte(at + i) & 0xC0) != 0x80)
-            return 0;
-    return length;
-}
-
 } // namespace
 
 std::string JsonString(const std::string &text)
@@ -151,7 +122,7 @@ std::string JsonString(const std::string &text)
     for (std::size_t at = 0; at < text.size();) {
         const char c = text[at];
         const auto u = static_cast<unsigned char>(c);
-        const std::size_t length = WellFormedLength(text, at);
+        const std::size_t length = WellFormedCharLength(text, at);
         if (length == 0) {
             // A pasted text need not be UTF-8; JSON must be.
             out += "\\ufffd";

@@ -23,7 +23,7 @@ const char kUsage[] = "Usage: tallyvox-keys [--trace] [KEY]...\n"
                       "\n"
                       "Keys: 0-9 . back sign C CE + - * / = % 1/x sqrt MC MR MS M+ M- Mod Exp x^y y-root\n"
                       "F-E Int ln Log n! pi x^2 x^3 10^x cbrt sin cos tan sinh cosh tanh asin acos atan\n"
-                      "deg rad grad vk:N copy paste:TEXT expr:TEXT\n"
+                      "deg rad grad vk:N copy paste:TEXT expr:TEXT say status\n"
                       "Example: tallyvox-keys 7 + 8 =\n";
 
 // The next key line of standard input, blank lines skipped.
