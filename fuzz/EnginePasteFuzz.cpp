@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The engine after a paste: the input up to its first newline is pasted into
-// the display, and every byte after it presses one keypad key or releases
+// the display (which must then hold a number), and every byte after it presses one keypad key or releases
 // one keyboard key, as the window's handlers would.
 #include "engine/CalculatorEngine.h"
 #include "engine/KeyTable.h"
@@ -45,6 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     tallyvox::CalculatorEngine engine(host);
     engine.StartUp();
     engine.PasteText(std::string(input.substr(0, newline)));
+    // Whatever was pasted, the display holds a number.
+    if (!tallyvox::TryParseNumber(engine.DisplayText, false, nullptr))
+        __builtin_trap();
     if (newline == std::string_view::npos)
         return 0;
     const auto &keys = KeypadKeys();

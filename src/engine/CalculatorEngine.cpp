@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/CalculatorEngine.h"
 
+#include "numbers/PastedNumber.h"
 #include "numbers/Power.h"
 #include "numbers/Utf8.h"
 #include "voice/NumberWords.h"
@@ -9,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 namespace tallyvox {
@@ -55,6 +57,11 @@ CalculatorEngine::CalculatorEngine(EngineHost &host) : host_(host) {}
 Extended CalculatorEngine::DisplayValue() const
 {
     return ParseNumberText(DisplayText, true);
+}
+
+bool CalculatorEngine::ShowsError() const
+{
+    return DisplayText == kErrorText;
 }
 
 void CalculatorEngine::StartUp()
@@ -105,6 +112,33 @@ void CalculatorEngine::ShowError()
     keyShowedError_ = true;
 }
 
+bool CalculatorEngine::RefusedOnError()
+{
+    if (!ShowsError())
+        return false;
+    keyShowedError_ = true;
+    return true;
+}
+
+void CalculatorEngine::FunctionKey(const std::string &cue, const std::function<std::string()> &value)
+{
+    StopReadOut = true;
+    host_.PlayCue(cue, true);
+    if (RefusedOnError())
+        return;
+    try {
+        DisplayText = value();
+    } catch (const CalcError &) {
+        DisplayText.clear();
+    }
+    // A fault leaves no operand behind: the next number replaces the error
+    // and the pending operation goes on with it.
+    if (DisplayText.empty())
+        ShowError();
+    host_.FocusInput();
+    StartNewNumber = true;
+}
+
 int CalculatorEngine::DigitCount(const std::string &text)
 {
     const auto count = static_cast<int>(CharCount(text));
@@ -125,7 +159,7 @@ void CalculatorEngine::Digit(int digit)
         DisplayText = "0";
     const std::string caption(1, static_cast<char>('0' + digit));
     host_.PlayCue(caption, true);
-    if (CharCount(DisplayText) >= 30)
+    if (CharCount(DisplayText) >= kDisplayLimit)
         return;
     // A zero integer part must not grow leading zeros.
     bool appendAllowed = true;
@@ -164,7 +198,11 @@ void CalculatorEngine::btnBackClick()
         host_.PlayCue("退位", true);
         if (DisplayText == "0")
             return;
-        PopLastChar(DisplayText);
+        // The error is one word, not letters: it goes as a whole.
+        if (ShowsError())
+            DisplayText.clear();
+        else
+            PopLastChar(DisplayText);
         if (DisplayText.empty())
             DisplayText = "0";
         host_.FocusInput();
@@ -175,6 +213,8 @@ void CalculatorEngine::btnSingleClick()
 {
     RunHandler([&] {
         StopReadOut = true;
+        if (RefusedOnError())
+            return;
         if (DisplayValue() > 0) {
             host_.PlayCue("负", true);
             DisplayText.insert(0, "-");
@@ -229,7 +269,7 @@ void CalculatorEngine::ApplyPendingOperation()
         case OpExp: r = CheckedResult(a * RaisePower(10, x)); break;
         case OpFE: break; // F-E stores nothing
         case OpPower: r = RaisePower(a, x); break;
-        case OpRoot: r = RaisePower(a, CheckedDivide(1, x)); break;
+        case OpRoot: r = RealRoot(a, x); break;
         default: break;
         }
         Accumulator = r;
@@ -259,6 +299,8 @@ void CalculatorEngine::OperatorKey(int code)
         return;
     StopReadOut = true;
     host_.PlayCue(kOperators[code].cue, true);
+    if (RefusedOnError())
+        return;
     const int n = DigitCount(DisplayText);
     if (AwaitingOperand) {
         // No operand since the last operator key: only the operator changes.
@@ -292,16 +334,17 @@ void CalculatorEngine::Equal()
 {
     StopReadOut = true;
     host_.PlayCue("等于", false);
+    // A second equals after an error repeats the error, never "0".
+    if (RefusedOnError())
+        return;
     const int n = DigitCount(DisplayText);
-    const bool chainFailed = ErrorShown;
-    if (!chainFailed)
+    if (!ErrorShown)
         ApplyPendingOperation();
     if (ErrorShown) {
+        // An error ends the calculation, also in F-E mode: what follows
+        // starts afresh and no pending operation of the failed one survives.
         ErrorShown = false;
-        // A chain that failed at an operator key ends here, in the error;
-        // outside F-E mode equals ends every chain by clearing it.
-        if (chainFailed && !ExponentDisplay)
-            ResetCalculator();
+        ResetCalculator();
         ShowError();
         return;
     }
@@ -349,39 +392,19 @@ bool CalculatorEngine::Speak(const std::vector<std::string> &cues)
 void CalculatorEngine::btnPerClick()
 {
     RunHandler([&] {
-        StopReadOut = true;
-        host_.PlayCue("百分号", true);
-        const Extended x = DisplayValue();
-        DisplayText = GeneralNumberText(CheckedResult(CheckedDivide(Accumulator, 100) * x));
-        host_.FocusInput();
-        StartNewNumber = true;
+        FunctionKey("百分号",
+                    [&] { return GeneralNumberText(CheckedResult(CheckedDivide(Accumulator, 100) * DisplayValue())); });
     });
 }
 
 void CalculatorEngine::btnCountdownClick()
 {
-    RunHandler([&] {
-        StopReadOut = true;
-        host_.PlayCue("导数", true);
-        const Extended x = DisplayValue();
-        if (x == 0)
-            ShowError();
-        else
-            DisplayText = GeneralNumberText(CheckedDivide(1, x));
-        host_.FocusInput();
-        StartNewNumber = true;
-    });
+    RunHandler([&] { FunctionKey("导数", [&] { return GeneralNumberText(CheckedDivide(1, DisplayValue())); }); });
 }
 
 void CalculatorEngine::btnRootsClick()
 {
-    RunHandler([&] {
-        StopReadOut = true;
-        host_.PlayCue("开方", true);
-        DisplayText = GeneralNumberText(RaisePower(DisplayValue(), 0.5L));
-        host_.FocusInput();
-        StartNewNumber = true;
-    });
+    RunHandler([&] { FunctionKey("开方", [&] { return GeneralNumberText(RaisePower(DisplayValue(), 0.5L)); }); });
 }
 
 void CalculatorEngine::btnMCClick()
@@ -413,6 +436,8 @@ void CalculatorEngine::btnMSClick()
     RunHandler([&] {
         StopReadOut = true;
         host_.PlayCue("MS", true);
+        if (RefusedOnError())
+            return;
         if (DisplayText != "0") {
             MemoryValue = DisplayValue();
             MemoryIndicator = "M";
@@ -427,8 +452,15 @@ void CalculatorEngine::btnMPlusClick()
     RunHandler([&] {
         StopReadOut = true;
         host_.PlayCue("M+", true);
+        if (RefusedOnError())
+            return;
         // Also on an empty memory: M+ and M- start it as MS does.
-        MemoryValue = CheckedResult(MemoryValue + DisplayValue());
+        try {
+            MemoryValue = CheckedResult(MemoryValue + DisplayValue());
+        } catch (const CalcError &) {
+            ShowError(); // the memory keeps what it had
+            return;
+        }
         MemoryIndicator = "M";
         StartNewNumber = true;
     });
@@ -439,7 +471,14 @@ void CalculatorEngine::btnMMinusClick()
     RunHandler([&] {
         StopReadOut = true;
         host_.PlayCue("M-", true);
-        MemoryValue = CheckedResult(MemoryValue - DisplayValue());
+        if (RefusedOnError())
+            return;
+        try {
+            MemoryValue = CheckedResult(MemoryValue - DisplayValue());
+        } catch (const CalcError &) {
+            ShowError();
+            return;
+        }
         MemoryIndicator = "M";
         StartNewNumber = true;
     });
@@ -527,7 +566,16 @@ void CalculatorEngine::SayStatus()
 
 void CalculatorEngine::PasteText(const std::string &text)
 {
-    DisplayText = text;
+    RunHandler([&] {
+        const std::optional<std::string> number = PastedNumberText(text, kDisplayLimit);
+        if (!number) {
+            keyShowedError_ = true; // refused: nothing changes
+            return;
+        }
+        DisplayText = *number;
+        // The pasted number is the operand an operator key then takes.
+        AwaitingOperand = false;
+    });
 }
 
 } // namespace tallyvox

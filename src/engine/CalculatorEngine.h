@@ -54,8 +54,13 @@ public:
     std::string LabelText;         // lblInput, the operation label
     std::string MemoryIndicator;   // MS: "M" once a value was stored
 
+    // The longest text the display takes, typed or pasted.
+    static constexpr std::size_t kDisplayLimit = 30;
+
     // The number the display text stands for (0 when it is not a number).
     Extended DisplayValue() const;
+    // The display shows "错误！", which no key may use as a number.
+    bool ShowsError() const;
 
     // Start-up: StopReadOut false, ResetCalculator, ExponentDisplay and
     // ErrorShown false.
@@ -100,7 +105,8 @@ public:
     // the operator's cue), then "记忆" and the stored value, or "无记忆".
     void SayStatus();
 
-    // Puts text into the display unvalidated ("粘贴"); no cue, no state change.
+    // "粘贴": a text that is one number becomes the display's operand, with
+    // no cue; anything else changes nothing and plays the cue "错误".
     void PasteText(const std::string &text);
 
     // Runs one key press: a CalcError that escapes body is reported through
@@ -114,6 +120,14 @@ public:
     // Puts "错误！" on the display as a finished value (the next digit starts
     // a new number) and marks the running key as one that ends in an error.
     void ShowError();
+    // For a key that needs the display's number: true when the display shows
+    // the error, after marking the key as one that ends in it (its cue is
+    // followed by "错误"); the key then changes nothing.
+    bool RefusedOnError();
+    // A key that replaces the display value by a function of it: its cue,
+    // then value() on the display, or "错误！" when that faults or answers
+    // ""; the value is finished, the pending operation untouched.
+    void FunctionKey(const std::string &cue, const std::function<std::string()> &value);
     // The default error report of a key's fault, with the cue "错误" first.
     void ReportKeyFault(const std::string &message);
     EngineHost &Host() { return host_; }

@@ -231,6 +231,29 @@ std::vector<Item> Level(const std::vector<Item> &tokens, std::size_t &pos, bool 
     return items;
 }
 
+// Whether every "," separates the arguments of a call (POW(2,3)): anywhere
+// else the script would take it as its comma operator, and 3,5*2 would
+// quietly be 10.
+bool CommasSeparateArgumentsOnly(std::string_view expression)
+{
+    const std::vector<Item> tokens = Tokenize(expression);
+    std::vector<bool> callBrackets; // one per open bracket: is it a call's?
+    TokenKind previous = TokenKind::Space;
+    for (const Item &token : tokens) {
+        if (token.kind == TokenKind::Open) {
+            callBrackets.push_back(token.text == "(" && (previous == TokenKind::Name || previous == TokenKind::Close));
+        } else if (token.kind == TokenKind::Close) {
+            if (!callBrackets.empty())
+                callBrackets.pop_back();
+        } else if (token.text == "," && (callBrackets.empty() || !callBrackets.back())) {
+            return false;
+        }
+        if (token.kind != TokenKind::Space)
+            previous = token.kind;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string RewritePowers(std::string_view expression)
@@ -379,6 +402,8 @@ ExpressionEdit InsertFunction(const ExpressionEdit &edit, std::string_view funct
 
 std::string EvaluateExpression(std::string_view expression, ScriptEvaluator &script)
 {
+    if (!CommasSeparateArgumentsOnly(expression))
+        return {};
     return script.EvalScript(BuildExpressionStatement(expression), kExpressionResultVariable);
 }
 

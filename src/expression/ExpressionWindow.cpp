@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFont>
 #include <QIcon>
 #include <QKeyEvent>
@@ -18,7 +19,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QThread>
+#include <QTimer>
+
+#include <utility>
 
 namespace tallyvox {
 
@@ -123,12 +126,21 @@ public:
             hooks_.playCue(name, async);
     }
     void ProcessPendingEvents() override { QCoreApplication::processEvents(); }
+    // Events run during the pause, so that Esc ends the read-out at once.
     void Wait(int milliseconds) override
     {
-        if (hooks_.wait)
+        if (hooks_.wait) {
             hooks_.wait(milliseconds);
-        else
-            QThread::msleep(static_cast<unsigned long>(milliseconds));
+            return;
+        }
+        if (Abandoned())
+            return;
+        QEventLoop pause;
+        QTimer::singleShot(milliseconds, &pause, &QEventLoop::quit);
+        QEventLoop *outer = std::exchange(window_->pause_, &pause);
+        pause.exec();
+        if (window_)
+            window_->pause_ = outer;
     }
     // Blocks as the pause does: events run only between the two.
     void WaitForCueEnd() override
@@ -247,8 +259,13 @@ void TForTest::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
     case Qt::Key_Escape:
-        // As 关闭: once a running read-out has finished.
-        CloseWhenIdle();
+        // Unlike 关闭, Esc does not wait: it ends a running read-out at once,
+        // so that the keys typed next reach the main window, not this one.
+        ++readOutGeneration_;
+        if (pause_)
+            pause_->quit();
+        closePending_ = false;
+        reject();
         event->accept();
         return;
     case Qt::Key_Return:

@@ -5,8 +5,8 @@
 // Created once and hidden, never destroyed, when closed, so the two texts
 // survive between openings. The read-out lets events run between cues, so a
 // calculation can run inside a running one, which ends the older read-out;
-// closing waits until the read-out has finished. Enter calculates (or presses
-// the focused button) and Esc closes. Cues, the pause and the main window's
+// closing waits until the read-out has finished, but Esc ends it and closes
+// at once. Enter calculates (or presses the focused button). Cues, the pause and the main window's
 // state come in through ExpressionWindowHooks.
 #pragma once
 
@@ -20,6 +20,7 @@
 
 class QAction;
 class QCloseEvent;
+class QEventLoop;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -34,7 +35,7 @@ struct ExpressionWindowHooks {
     std::function<void(const std::string &name, bool async)> playCue;
     // True once the main window has closed and released its cue buffer.
     std::function<bool()> mainWindowClosed;
-    // The pause before each read-out cue; default: the thread sleeps.
+    // The pause before each read-out cue; default: events run meanwhile.
     std::function<void(int milliseconds)> wait;
     // Blocks until the cue played last has been heard; unset: cues end at once.
     std::function<void()> waitForCueEnd;
@@ -86,8 +87,9 @@ private:
     QPushButton *btnClose = nullptr;
     QMenu *PopupMenu = nullptr;
 
-    int readOutDepth_ = 0;      // read-outs running, nested ones included
-    bool closePending_ = false; // a close came during a read-out
+    int readOutDepth_ = 0;        // read-outs running, nested ones included
+    QEventLoop *pause_ = nullptr; // the read-out's pause that is running
+    bool closePending_ = false;   // a close came during a read-out
     // Counts read-outs started; only the latest one may go on.
     unsigned readOutGeneration_ = 0;
 };

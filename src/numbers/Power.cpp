@@ -35,4 +35,14 @@ Extended RaisePower(Extended b, Extended e)
     return CheckedResult(std::exp2(e * std::log2(b)));
 }
 
+Extended RealRoot(Extended b, Extended y)
+{
+    const Extended e = CheckedDivide(1, y);
+    if (b >= 0 || std::isnan(b))
+        return RaisePower(b, e);
+    if (y != std::trunc(y) || std::fmod(y, 2) == 0)
+        throw FloatFault(FaultKind::InvalidOperation);
+    return -RaisePower(-b, e);
+}
+
 } // namespace tallyvox

@@ -11,4 +11,9 @@ namespace tallyvox {
 // multiplied out (square-and-multiply); others go through exp2 and log2.
 Extended RaisePower(Extended b, Extended e);
 
+// The y-th root of b, RaisePower(b, 1/y), with the real root of a negative b
+// when y is an odd whole number (the root of -27 by 3 is -3); FloatFault for
+// a negative b under any other y and for y = 0.
+Extended RealRoot(Extended b, Extended y);
+
 } // namespace tallyvox

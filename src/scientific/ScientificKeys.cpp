@@ -125,6 +125,10 @@ Extended Logarithm(Extended x, bool common)
 
 Extended Factorial(Extended v)
 {
+    // A negative number has no factorial; 0! is 1, and a fraction is
+    // rounded first (2.5! is 3!).
+    if (v < 0)
+        throw FloatFault(FaultKind::InvalidOperation);
     const Extended n = std::round(v + 1e-8L);
     if (n <= 0)
         return 1;
@@ -155,11 +159,6 @@ Extended FromBits(std::uint16_t signExponent, std::uint64_t mantissa)
 Extended Pi()
 {
     return FromBits(0x4000, 0xC90FDAA22168C235ULL);
-}
-
-Extended OneThird()
-{
-    return FromBits(0x3FFD, 0xAAAAAAAAAAAAAAABULL);
 }
 
 ScientificKeys::ScientificKeys(CalculatorEngine &engine, ScriptEvaluator &script) : engine_(engine), script_(script) {}
@@ -195,70 +194,36 @@ void ScientificKeys::SpbcOsClick(int tag)
     if (!key)
         return;
     engine_.RunHandler([&] {
-        engine_.StopReadOut = true;
-        engine_.Host().PlayCue(std::string(key->cue), true);
-        const Extended x = engine_.DisplayValue();
-        try {
-            engine_.DisplayText = GeneralNumberText(FunctionValue(tag, x, angle_));
-        } catch (const FloatFault &) {
-            engine_.ShowError();
-        }
-        engine_.Host().FocusInput();
-        engine_.StartNewNumber = true;
+        engine_.FunctionKey(std::string(key->cue),
+                            [&] { return GeneralNumberText(FunctionValue(tag, engine_.DisplayValue(), angle_)); });
     });
 }
 
 void ScientificKeys::SpbIntClick()
 {
-    engine_.RunHandler([&] {
-        engine_.StopReadOut = true;
-        engine_.Host().PlayCue("取整", true);
-        engine_.DisplayText = GeneralNumberText(std::trunc(engine_.DisplayValue()));
-        engine_.Host().FocusInput();
-        engine_.StartNewNumber = true;
-    });
+    engine_.RunHandler(
+        [&] { engine_.FunctionKey("取整", [&] { return GeneralNumberText(std::trunc(engine_.DisplayValue())); }); });
 }
 
 void ScientificKeys::SpbLnClick()
 {
     engine_.RunHandler([&] {
-        engine_.StopReadOut = true;
-        engine_.Host().PlayCue("对数", true);
-        try {
-            engine_.DisplayText = GeneralNumberText(Logarithm(engine_.DisplayValue(), false));
-        } catch (const FloatFault &) {
-            engine_.ShowError(); // x <= 0
-        }
-        engine_.Host().FocusInput();
-        engine_.StartNewNumber = true;
+        engine_.FunctionKey("对数", [&] { return GeneralNumberText(Logarithm(engine_.DisplayValue(), false)); });
     });
 }
 
 void ScientificKeys::SpbLogClick()
 {
     engine_.RunHandler([&] {
-        engine_.StopReadOut = true;
-        engine_.Host().PlayCue("log", true);
-        try {
-            engine_.DisplayText = GeneralNumberText(Logarithm(engine_.DisplayValue(), true));
-        } catch (const FloatFault &) {
-            engine_.ShowError(); // x <= 0
-        }
-        engine_.Host().FocusInput();
-        engine_.StartNewNumber = true;
+        engine_.FunctionKey("log", [&] { return GeneralNumberText(Logarithm(engine_.DisplayValue(), true)); });
     });
 }
 
 void ScientificKeys::SpbNJCClick()
 {
     engine_.RunHandler([&] {
-        engine_.StopReadOut = true;
-        engine_.Host().PlayCue("累乘", true);
         // The text as a whole: no commas removed, and junk is an error, not 0.
-        const Extended v = StrToFloat(engine_.DisplayText);
-        engine_.DisplayText = GeneralNumberText(Factorial(v));
-        engine_.Host().FocusInput();
-        engine_.StartNewNumber = true;
+        engine_.FunctionKey("累乘", [&] { return GeneralNumberText(Factorial(StrToFloat(engine_.DisplayText))); });
     });
 }
 
@@ -275,27 +240,16 @@ void ScientificKeys::SpbPaiClick()
 
 void ScientificKeys::ScriptKey(const char *cue, const std::string &statement, Extended (*exact)(Extended))
 {
-    engine_.StopReadOut = true;
-    engine_.Host().PlayCue(cue, true);
-    const std::string operand = engine_.DisplayText;
-    engine_.DisplayText = script_.EvalScript(statement, "str");
-    // The script computes in doubles, which end at 1.8E308 and answer "INF"
-    // beyond; the calculator's 80 bits go on to 1.1E4932, as xʸ does. What
-    // overflows those too is an error, not a text read as 0.
-    const std::string &text = engine_.DisplayText;
-    if (text == "INF" || text == "-INF" || text == "NAN") {
-        engine_.DisplayText.clear();
-        try {
-            const Extended r = exact(StrToFloat(operand));
-            if (std::isfinite(r))
-                engine_.DisplayText = GeneralNumberText(r);
-        } catch (const CalcError &) {
-        }
-    }
-    if (engine_.DisplayText.empty())
-        engine_.ShowError();
-    engine_.Host().FocusInput();
-    engine_.StartNewNumber = true;
+    engine_.FunctionKey(cue, [&] {
+        const std::string text = script_.EvalScript(statement, "str");
+        // The script computes in doubles, which end at 1.8E308 and answer
+        // "INF" beyond; the calculator's 80 bits go on to 1.1E4932, as xʸ
+        // does. What overflows those too is an error, not a text read as 0.
+        if (text != "INF" && text != "-INF" && text != "NAN")
+            return text;
+        const Extended r = exact(StrToFloat(engine_.DisplayText));
+        return std::isfinite(r) ? GeneralNumberText(r) : std::string();
+    });
 }
 
 void ScientificKeys::SpbXPFClick(int tag)
@@ -329,11 +283,8 @@ void ScientificKeys::SpbxKLFClick(int tag)
 {
     engine_.RunHandler([&] {
         if (tag == 6) {
-            engine_.StopReadOut = true;
-            engine_.Host().PlayCue("开立方", true);
-            engine_.DisplayText = GeneralNumberText(RaisePower(engine_.DisplayValue(), OneThird()));
-            engine_.Host().FocusInput();
-            engine_.StartNewNumber = true;
+            // The real root: the cube root of -8 is -2.
+            engine_.FunctionKey("开立方", [&] { return GeneralNumberText(RealRoot(engine_.DisplayValue(), 3)); });
         } else if (tag == OpRoot) {
             engine_.StopReadOut = true;
             engine_.OperatorKey(OpRoot);
@@ -349,6 +300,8 @@ void ScientificKeys::SpbExpClick()
 void ScientificKeys::SpbPEClick()
 {
     engine_.RunHandler([&] {
+        if (engine_.RefusedOnError())
+            return;
         if (!engine_.ExponentDisplay) {
             engine_.OperatorKey(OpFE);
             engine_.ExponentDisplay = true;

@@ -16,8 +16,6 @@ enum TrigTag { TagSin = 0, TagCos, TagTan, TagSinh, TagCosh, TagTanh, TagAsin, T
 
 // π as the 80-bit constant 4000:C90FDAA22168C235.
 Extended Pi();
-// One third as the 80-bit constant 3FFD:AAAAAAAAAAAAAAAB.
-Extended OneThird();
 
 class ScientificKeys {
 public:

@@ -66,8 +66,10 @@ std::string MainReadOutText(std::string_view displayText, bool displayValueNonNe
         spoken = "0";
     else if (displayValueNonNegative)
         spoken = NumToBigStr(parts.integer);
+    else if (const std::string words = NumToBigStr(WithoutFirstChar(parts.integer)); !words.empty())
+        spoken = "负" + words;
     else
-        spoken = "负" + NumToBigStr(WithoutFirstChar(parts.integer));
+        spoken = "负0"; // -0.5 is 负零点五, as 0.5 is 零点五
     spoken += parts.fraction;
     spoken += parts.exponent;
     return spoken;

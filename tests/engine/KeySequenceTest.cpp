@@ -71,35 +71,47 @@ TEST_P(KeySequence, LeavesDisplayLabelAndMemory)
         EXPECT_EQ(driver.Engine().MemoryIndicator, *c.memory);
 }
 
-INSTANTIATE_TEST_SUITE_P(NumberEntry, KeySequence,
-                         ::testing::Values(Case{"0", "0"}, Case{"5", "5"}, Case{"1 2 0", "120"}, Case{". 0", "0.0"},
-                                           Case{". 5 sign back back 3", "3"}, // "-0" loses its sign
-                                           Case{"5 sign back", "-"}, Case{"5 sign back 0", "-"},
-                                           Case{"5 sign back 7", "-7"},
-                                           Case{"1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 2",
-                                                "111111111111111111111111111111"},
-                                           // The point begins a number after a result, an operator or an
-                                           // error, as a digit does (it used to append: 7 + . 5 = gave 12).
-                                           Case{"3 + 5 = .", "0."}, Case{"3 + 5 = . 5", "0.5"},
-                                           Case{"7 + . 5 =", "7.5"}, Case{"1 / 0 = . 5", "0.5"}, Case{"5 back", "0"},
-                                           Case{"back", "0"}, Case{". 5 back", "0."}, Case{"5 sign", "-5"},
-                                           Case{"5 sign sign", "5"}, Case{"sign", "0"}, Case{"5 sign back sign", ""},
-                                           Case{"5 sign back sign 1", "1"}, Case{"5 sign back sign 0", ""},
-                                           Case{"5 + CE", "0", ""}, Case{"5 + CE 3 =", "3"}, Case{"5 + 3 C", "0", "5+"},
-                                           Case{"5 + 3 C 2 =", "7"}, Case{"5 / 0 = back", "错误"}));
+INSTANTIATE_TEST_SUITE_P(
+    NumberEntry, KeySequence,
+    ::testing::Values(Case{"0", "0"}, Case{"5", "5"}, Case{"1 2 0", "120"}, Case{". 0", "0.0"},
+                      Case{". 5 sign back back 3", "3"}, // "-0" loses its sign
+                      Case{"5 sign back", "-"}, Case{"5 sign back 0", "-"}, Case{"5 sign back 7", "-7"},
+                      Case{"1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 1 2",
+                           "111111111111111111111111111111"},
+                      // The point begins a number after a result, an operator or an
+                      // error, as a digit does (it used to append: 7 + . 5 = gave 12).
+                      Case{"3 + 5 = .", "0."}, Case{"3 + 5 = . 5", "0.5"}, Case{"7 + . 5 =", "7.5"},
+                      Case{"1 / 0 = . 5", "0.5"}, Case{"5 back", "0"}, Case{"back", "0"}, Case{". 5 back", "0."},
+                      Case{"5 sign", "-5"}, Case{"5 sign sign", "5"}, Case{"sign", "0"}, Case{"5 sign back sign", ""},
+                      Case{"5 sign back sign 1", "1"}, Case{"5 sign back sign 0", ""}, Case{"5 + CE", "0", ""},
+                      Case{"5 + CE 3 =", "3"}, Case{"5 + 3 C", "0", "5+"}, Case{"5 + 3 C 2 =", "7"},
+                      Case{"5 / 0 = back", "0"} /* the error goes as a whole (was "错误") */));
 
 INSTANTIATE_TEST_SUITE_P(
     Operators, KeySequence,
     ::testing::Values(
         Case{"7 + 8 =", "15", ""}, Case{"2 + 3 * 4 =", "20"}, Case{"5 + =", "5"}, Case{"1 / 3 =", "0.333333333333333"},
         Case{"2 / 3 =", "0.666666666666667"}, Case{"5 + = *", "5", "0*"}, Case{"5 + = * 3 =", "0"},
-        Case{"5 + *", "0", "5*"}, Case{"5 + * =", "0"}, Case{"5 / =", "错误！", "5/"}, Case{"5 / = 2 =", "2.5"},
-        Case{"5 / 0 = C 2 =", "2.5"},
+        Case{"5 + *", "0", "5*"},
+        Case{"5 + * =", "0"}, // An error at equals ends the calculation: label, operation and operand go
+        // (the failed division went on: 5 / = 2 = was 2.5).
+        Case{"5 / =", "错误！", ""}, Case{"5 / = 2 =", "2"}, Case{"5 / 0 = C 2 =", "2"}, Case{"1 / 0 = 5 + 2 =", "7"},
+        Case{"8 / 0 = 3 * 2 =", "6"}, Case{"F-E 8 / 0 = 3 * 2 =", "6.0E+000"},
+        // The error is no number: operators, equals and function keys on it change nothing
+        // (they computed with it as 0).
+        Case{"6 * 6 sign ln =", "错误！", "6*"}, Case{"6 + 0 1/x =", "错误！", "6+"}, Case{"6 * 5 asin =", "错误！"},
+        Case{"6 * 6 sign sqrt =", "错误！"}, Case{"1 / 0 = + - * / Mod Exp x^y y-root F-E", "错误！", ""},
+        Case{"1 / 0 = % 1/x sqrt sign Int ln Log n! x^2 x^3 10^x cbrt sin tanh atan", "错误！"},
+        Case{"5 MS 1 / 0 = M+ M- MS MR", "5", std::nullopt, "M"}, Case{"9 sign sqrt 4 + 1 =", "5"},
+        // A number typed or recalled after a function key's error replaces it; the operation goes on.
+        Case{"6 + 0 1/x 5 =", "11"}, Case{"6 + 0 1/x . 5 =", "6.5"}, Case{"3 MS 6 + 0 ln MR =", "9"},
+        Case{"6 + 0 1/x paste:4 =", "10"},
         // An error at an operator key stays in sight (not "0"), and equals ends
         // that chain in the error, not on the operand typed after it.
         Case{"5 / 0 +", "错误！", "5+"}, Case{"5 / 0 + 3 =", "错误！"},
         // The failed chain was cleared by its equals: this one adds 0 + 0.
-        Case{"5 / 0 + 3 = =", "0"}, Case{"5 / 0 = 2 =", "2.5"}, Case{"5 / 0 + 2 + 3 =", "错误！"},
+        Case{"5 / 0 + 3 = =", "错误！"} /* the second equals repeats the error (was "0") */,
+        Case{"5 / 0 = 2 =", "2"} /* a new calculation (was 2.5) */, Case{"5 / 0 + 2 + 3 =", "错误！"},
         Case{"5 / 0 + 2 CE 3 =", "3"}, Case{"5 / 0 + 2 = 3 + 4 =", "7"}, Case{"F-E 5 / 0 + 2 =", "错误！"},
         // A fault at each operator code that can fail (F-E, code 6, computes nothing).
         Case{"paste:1E4932 + 1 paste:1E4932 + 1 =", "错误！"}, Case{"paste:-1E4932 - 1 paste:1E4932 + 1 =", "错误！"},
@@ -109,15 +121,19 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"7 sign Mod 3 =", "-1"}, Case{"7 . 5 Mod 2 =", "1.5"}, Case{"7 Mod", "0", "7Mod"},
         Case{"7 Mod 0 =", "错误！"}, Case{"2 Exp 3 =", "2000"}, Case{"2 x^y 1 0 =", "1024"}, Case{"2 x^y", "0", "2^"},
         Case{"2 7 y-root 3 =", "3"}, Case{"8 y-root", "0", "8√"}, Case{"8 y-root 0 =", "错误！"},
-        Case{"8 sign x^y 0 . 5 =", "错误！"},
-        Case{"8 sign x^y . 5 =", "错误！"}, // ". 5" is 0.5 here too Case{"0 x^y 1 sign =", "错误！"},
+        Case{"8 sign x^y 0 . 5 =", "错误！"}, Case{"8 sign x^y . 5 =", "错误！"}, // ". 5" is 0.5 here too
+        // Real roots: an odd whole root of a negative number is negative (was an error); even or
+        // fractional roots of one are errors; xʸ keeps its own rule.
+        Case{"2 7 sign y-root 3 =", "-3"}, Case{"3 2 sign y-root 5 =", "-2"}, Case{"1 6 sign y-root 2 =", "错误！"},
+        Case{"8 sign y-root . 5 =", "错误！"}, Case{"2 7 sign y-root 3 sign =", "-0.333333333333333"},
+        Case{"8 sign x^y 3 =", "-512"}, Case{"0 x^y 1 sign =", "错误！"},
         Case{"F-E + 1 2 . 5 *", "12.5", "1.25E+001 *"}, Case{"F-E + 1 2 . 5 =", "1.25E+001"},
         Case{"paste:1E4000 * paste:1E4000 =", "错误！"},
         Case{"paste:1E4000 * 1 paste:1E4000 +", "错误！", "1E4000+"}, // the fault stays in sight
-        Case{"paste:1E4000 * paste:1E4000 +", "1E4000", "1E4000+"},
+        Case{"paste:1E4000 * paste:1E4000 +", "错误！", "1E4000+"},   // a pasted number is the operand (was ignored)
         // A Mod quotient outside the signed 64-bit range is a fault, not UB.
         Case{"paste:1E30 Mod 3 =", "错误！"}, Case{"paste:-1E30 Mod paste:1E-3 =", "错误！"},
-        // Pasted junk reads as 0 in every operator.
+        // A refused paste leaves the display as it was.
         Case{"paste:abc + 2 =", "2"}, Case{"2 * paste:1,000 =", "2000"}, Case{"paste:x Mod 2 =", "0"}));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,8 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"1/x", "错误！"},      // 1/0 is an error, not the operand left on the display
                       Case{"5 + 0 1/x 2 =", "7"}, // the pending operation survives it
                       Case{"1 6 sqrt", "4"}, Case{"2 sqrt", "1.4142135623731"}, Case{"sqrt", "0"},
-                      Case{"4 sign sqrt", "-4"}, Case{"MC MS", "0", std::nullopt, ""},
-                      Case{". 0 MS", "0.0", std::nullopt, "M"},
+                      Case{"4 sign sqrt", "错误！"} /* was the operand left behind */,
+                      Case{"MC MS", "0", std::nullopt, ""}, Case{". 0 MS", "0.0", std::nullopt, "M"},
                       Case{"5 M+ MR", "5", std::nullopt, "M"}, // M+ starts an empty memory
                       Case{"5 MS 3 M+ MR", "8", std::nullopt, "M"},
                       Case{"5 MS 5 M- 3 M+ MR", "3", std::nullopt, "M"}, // M+ goes on from a memory of 0
@@ -156,11 +172,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"grad 1 0 cosh", "4051.54202549259"}, Case{"1 sinh", "1.1752011936438"},
         Case{"rad 1 sinh", "1.1752011936438"}, Case{"1 cosh", "1.54308063481524"}, Case{"1 tanh", "0.761594155955765"},
         // The inverse keys answer in the chosen unit (they answered in radians).
-        Case{". 5 asin", "30"}, Case{"1 atan", "45"}, Case{"5 / 0 = acos", "90"}, Case{"1 asin", "90"},
-        Case{"1 sign asin", "-90"}, Case{"1 acos", "0"}, Case{"1 sign acos", "180"}, Case{"grad 1 atan", "50"},
-        Case{"grad 1 sign asin", "-100"}, Case{"1 . 0 0 0 0 0 0 0 0 0 1 asin", "错误！"},
+        Case{". 5 asin", "30"}, Case{"1 atan", "45"}, Case{"5 / 0 = acos", "错误！"} /* the error is no 0 */,
+        Case{"1 asin", "90"}, Case{"1 sign asin", "-90"}, Case{"1 acos", "0"}, Case{"1 sign acos", "180"},
+        Case{"grad 1 atan", "50"}, Case{"grad 1 sign asin", "-100"}, Case{"1 . 0 0 0 0 0 0 0 0 0 1 asin", "错误！"},
         Case{"1 . 0 0 0 1 sign acos", "错误！"}, Case{"6 0 asin", "错误！"}, Case{"3 0 rad", "30"},
-        Case{"2 * 3 0 sin =", "1"}, Case{"5 / 0 = sin", "0"}, Case{"5 / 0 = cos", "1"}, Case{"5 / 0 = cosh", "1"},
+        Case{"2 * 3 0 sin =", "1"}, Case{"5 / 0 = sin", "错误！"}, Case{"5 / 0 = cos", "错误！"},
+        Case{"5 / 0 = cosh", "错误！"}, // was 0, 1, 1
         Case{"1 2 0 0 0 sinh", "错误！"}, Case{"1 2 0 0 0 cosh", "错误！"},
         // tanh is ±1 long before e^a overflows (it faulted).
         Case{"1 2 0 0 0 tanh", "1"}, Case{"2 0 0 0 0 tanh", "1"}, Case{"2 0 0 0 0 sign tanh", "-1"},
@@ -201,19 +218,20 @@ INSTANTIATE_TEST_SUITE_P(
         // Logarithms of x <= 0 are errors; the operand is no longer left as if it were the answer.
         Case{"0 ln", "错误！"}, Case{"1 sign ln", "错误！"}, Case{"0 Log", "错误！"}, Case{"1 sign Log", "错误！"},
         Case{"5 + 0 ln", "错误！", "5+"}, Case{"5 + 0 ln 3 =", "8"}, Case{"1 0 0 0 Log", "3"},
-        Case{"2 Log", "0.301029995663981"}, Case{"5 n!", "120"}, Case{"0 n!", "1"}, Case{"3 sign n!", "1"},
-        Case{"2 . 5 n!", "6"}, Case{"4 . 4 n!", "24"}, Case{"1 2 n!", "479001600"}, Case{"1 3 n!", "6227020800"},
+        Case{"2 Log", "0.301029995663981"}, Case{"5 n!", "120"}, Case{"0 n!", "1"},
+        Case{"3 sign n!", "错误！"} /* no factorial (was 1) */, Case{". 3 sign n!", "错误！"}, Case{"2 . 5 n!", "6"},
+        Case{"4 . 4 n!", "24"}, Case{"1 2 n!", "479001600"}, Case{"1 3 n!", "6227020800"},
         Case{"1 7 5 4 n!", "1.97926189010501E4930"}, Case{"pi", "3.14159265358979"}, Case{"1 . 5 x^2", "2.25"},
         Case{"3 sign x^2", "9"}, Case{"1 2 3 4 5 6 7 8 9 x^2", "1.52415787501905E16"}, Case{"2 sign x^3", "-8"},
         Case{"2 10^x", "100"}, Case{". 5 10^x", "3.16227766016838"}, Case{"2 sign 10^x", "0.01"},
         // Beyond the script's doubles the 80 bits answer (was "INF", read on as 0); beyond those, an error.
         Case{"1 5 10^x", "1E15"}, Case{"4 0 0 10^x", "1E400"}, Case{"5 0 0 0 10^x", "错误！"},
         Case{"1 0 x^y 2 0 0 = sign x^3", "-1E600"}, Case{"5 / 0 = 10^x", "错误！"}, Case{"5 / 0 = x^2", "错误！"},
-        Case{"paste: x^2", "错误！"},
-        // Display text runs inside the script statement: an endless loop is cut off.
-        Case{"paste:1);while(1){}// x^2", "错误！"}, Case{"paste:1);for(;;){}// 10^x", "错误！"}, Case{"2 7 cbrt", "3"},
-        Case{"2 cbrt", "1.25992104989487"}, Case{"cbrt", "0"}, Case{"8 sign cbrt", "-8"}, Case{"3 Exp 4 =", "30000"},
-        Case{"1 2 3 4 5 F-E", "0", "1.2345E+004 "}, Case{"1 2 3 4 5 F-E F-E", "12345", ""},
+        // Script text can no longer be pasted into the statement (was an error from the script).
+        Case{"paste: x^2", "0"}, Case{"paste:1);while(1){}// x^2", "0"}, Case{"paste:1);for(;;){}// 10^x", "1"},
+        Case{"5 sign back x^2", "错误！"}, Case{"2 7 cbrt", "3"}, Case{"2 cbrt", "1.25992104989487"}, Case{"cbrt", "0"},
+        Case{"8 sign cbrt", "-2"} /* the real root (was refused) */, Case{"2 7 sign cbrt", "-3"},
+        Case{"3 Exp 4 =", "30000"}, Case{"1 2 3 4 5 F-E", "0", "1.2345E+004 "}, Case{"1 2 3 4 5 F-E F-E", "12345", ""},
         Case{"4 0 0 10^x + 1 =", "1E400"})); // was 1: "INF" read as 0
 
 // Cues and message boxes asked for by whole sequences.
@@ -258,32 +276,33 @@ INSTANTIATE_TEST_SUITE_P(
         CueCase{"1 sign Exp 5 sign =", {"1", "负", "", "5", "负", "等于", "负", "1", "E", "-", "5"}},
         CueCase{"pi =",
                 {"派", "等于", "3", "10", "1", "4", "1", "5", "9", "2", "6", "5", "3", "5", "8", "9", "7", "9"}},
-        CueCase{"2 / 5 sign =", {"2", "除", "5", "负", "等于", "负", "10", "4"}},
-        CueCase{". 5 sign =", {"10", "5", "负", "等于", "负", "10", "5"}},
+        // Below 1 a negative number is read with its 零, as a positive one is (was 负点四).
+        CueCase{"2 / 5 sign =", {"2", "除", "5", "负", "等于", "负", "0", "10", "4"}},
+        CueCase{". 5 sign =", {"10", "5", "负", "等于", "负", "0", "10", "5"}},
         CueCase{"1 0 0 2 0 0 3 0 0 =",
                 {"1", "0", "0", "2", "0", "0", "3", "0", "0", "等于", "1", "亿", "0", "2", "拾", "万", "0", "3", "佰"}},
         CueCase{"F-E + 1 2 . 5 =",
                 {"", "加", "1", "2", "10", "5", "等于", "1", "10", "2", "5", "E", "+", "0", "0", "1"}},
         CueCase{"F-E F-E", {""}},
-        // 1/x of 0 is an error now.
-        CueCase{"% 1/x sqrt MC MR MS M+ M-", {"百分号", "导数", "错误", "开方", "MC", "MR", "MS", "M+", "M-"}},
+        // 1/x of 0 is an error, and √ on that error repeats it (it took the error as 0).
+        CueCase{"% 1/x sqrt MC MR MS M+ M-", {"百分号", "导数", "错误", "开方", "错误", "MC", "MR", "MS", "M+", "M-"}},
         // asin answers in degrees now, and acos of its 1.0000... is an error.
         CueCase{"sin cos tan sinh cosh tanh asin acos atan",
-                {"sin", "cos", "tan", "", "", "", "asin", "acos", "错误", "atan"}},
+                {"sin", "cos", "tan", "", "", "", "asin", "acos", "错误", "atan", "错误"}}, // atan on the error too
         CueCase{"deg rad rad grad deg", {"弧度制", "梯度制", "角度制"}},
-        // From 2, since the logarithms of 0 are errors now.
+        // From 2, since the logarithms of 0 are errors; n! of log 0.69 < 0 is one too.
         CueCase{"2 Int ln Log n! pi x^2 x^3 10^x cbrt",
-                {"2", "取整", "对数", "log", "累乘", "派", "平方", "立方", "10N次方", "开立方"}},
-        // A fault report is heard too: "错误" follows the key's own cue.
-        CueCase{"4 sign sqrt", {"4", "负", "开方", "错误"}, {"Tallyvox|Invalid floating point operation"}},
-        CueCase{"8 sign cbrt", {"8", "负", "开立方", "错误"}, {"Tallyvox|Invalid floating point operation"}},
-        CueCase{"1 7 5 5 n!", {"1", "7", "5", "5", "累乘", "错误"}, {"Tallyvox|Floating point overflow"}},
-        CueCase{"paste:1E18 n!", {"累乘", "错误"}, {"Tallyvox|Floating point overflow"}},
-        CueCase{"5 / 0 = n!",
-                {"5", "除", "0", "等于", "错误", "累乘", "错误"},
-                {"Tallyvox|'错误！' is not a valid floating point value"}},
-        CueCase{"paste:1,5 n!", {"累乘", "错误"}, {"Tallyvox|'1,5' is not a valid floating point value"}},
-        CueCase{"paste:1E-4940 1/x", {"导数", "错误"}, {"Tallyvox|Floating point overflow"}},
+                {"2", "取整", "对数", "log", "累乘", "错误", "派", "平方", "立方", "10N次方", "开立方"}},
+        // A refused key after an error: its own cue, then the error's.
+        CueCase{"5 / 0 = = + MS", {"5", "除", "0", "等于", "错误", "等于", "错误", "加", "错误", "MS", "错误"}},
+        // A function key's fault is "错误！" and its cue, never a message box (was an English box).
+        CueCase{"4 sign sqrt", {"4", "负", "开方", "错误"}}, CueCase{"8 sign cbrt", {"8", "负", "开立方"}},
+        CueCase{"1 7 5 5 n!", {"1", "7", "5", "5", "累乘", "错误"}}, CueCase{"paste:1E18 n!", {"累乘", "错误"}},
+        CueCase{"5 / 0 = n!", {"5", "除", "0", "等于", "错误", "累乘", "错误"}},
+        CueCase{"paste:1E-4940 1/x", {"导数", "错误"}},
+        CueCase{"1 1 3 5 7 sinh", {"1", "1", "3", "5", "7", "", "错误"}},
+        CueCase{"paste:1.1E4932 M+ M+ M+", {"M+", "M+", "错误", "M+", "错误"}}, // memory overflow, then M+ on the error
+        CueCase{"paste:1,5 n!", {"错误", "累乘"}}, // a refused paste is heard, then 0! is 1
         CueCase{"expr:1+2", {"等于", "3"}}, CueCase{"expr:-2.25", {"等于", "负", "2", "10", "2", "5"}},
         CueCase{"expr:2^3", {"等于", "8"}}, CueCase{"expr:LN(1)", {"等于", "0"}},
         CueCase{"expr:Abs(-4) expr:1/3", {"等于", "4", "等于", "0", "10", "3", "3", "3", "3", "3",
@@ -291,7 +310,8 @@ INSTANTIATE_TEST_SUITE_P(
         // No value is heard as the error, not as "0".
         CueCase{"expr:1/0", {"等于", "错误"}, {"提示|表达式错误，无法运算！"}},
         CueCase{"expr:while(1){}", {"等于", "错误"}, {"提示|表达式错误，无法运算！"}},
-        CueCase{"1 2 say", {"1", "2", "1", "拾", "2"}}, CueCase{". 5 sign say", {"10", "5", "负", "负", "10", "5"}},
+        CueCase{"1 2 say", {"1", "2", "1", "拾", "2"}},
+        CueCase{". 5 sign say", {"10", "5", "负", "负", "0", "10", "5"}},
         CueCase{"7 + 8 = say", {"7", "加", "8", "等于", "1", "拾", "5", "1", "拾", "5"}},
         // Typed digits beyond what the number words reach are read one by one.
         CueCase{"paste:-123456789012345678901 say", {"负", "1", "2", "3", "4", "5", "6", "7", "8", "9", "0",
@@ -317,26 +337,73 @@ TEST(KeySequenceExpression, KeepsItsTextsAndLeavesTheCalculatorAlone)
         << json;
 }
 
-TEST(KeySequenceFaults, AFaultEndsTheKeyAndLeavesTheStateAlone)
+// A paste is one number or nothing: refused texts leave the display and the
+// calculation as they were and are heard as the error (any text used to
+// reach the display and be read as 0).
+TEST(KeySequencePaste, AcceptsOneNumberAndRefusesTheRest)
 {
-    KeyDriver driver(Script());
-    // Pasted, so that StartNewNumber is still false (an error shown by a key sets it).
-    Press(driver, "paste:错误！");
-    KeyRecord record;
-    driver.RunKey("n!", &record);
-    EXPECT_EQ(driver.Engine().DisplayText, "错误！");
-    EXPECT_TRUE(driver.Engine().StopReadOut);
-    EXPECT_FALSE(driver.Engine().StartNewNumber);
+    const std::pair<const char *, const char *> rows[] = {
+        {"12.5", "12.5"},
+        {" 42\t", "42"},
+        {"\u3000\u00a012\u3000", "12"},
+        {"+5", "5"},
+        {"-0", "0"},
+        {"007.50", "7.50"},
+        {".5", "0.5"},
+        {"1,234,567.25", "1234567.25"},
+        {"1\u2009234", "1234"},
+        {"1'000", "1000"},
+        {"１２３", "123"},
+        {"－１．５", "-1.5"},
+        {"\u22123", "-3"},
+        {"1.5E+3", "1500"},
+        {"2e-3", "0.002"},
+        {"0.123\u2009456", "0.123456"},
+        {"123456789012345678901234567890", "123456789012345678901234567890"},
+        {"", nullptr},
+        {"abc", nullptr},
+        {"12+3", nullptr},
+        {"1 2", nullptr},
+        {"100 200", nullptr},
+        {"1,5", nullptr},
+        {"1,23,456", nullptr},
+        {"1,234\u2009567", nullptr},
+        {",123", nullptr},
+        {"1.2.3", nullptr},
+        {"1E", nullptr},
+        {"1E5000", nullptr},
+        {"¥12", nullptr},
+        {"12元", nullptr},
+        {"--1", nullptr},
+        {"1234567890123456789012345678901", nullptr},
+        {"\xff1", nullptr},
+        {"错误！", nullptr},
+        {"NaN", nullptr},
+        {"0x10", nullptr},
+        {"3 + 4", nullptr}};
+    for (const auto &[text, shown] : rows) {
+        KeyDriver driver(Script());
+        Press(driver, "7 +");
+        KeyRecord pasted;
+        driver.RunKey(std::string("paste:") + text, &pasted);
+        EXPECT_EQ(pasted.cues, shown ? std::vector<std::string>{} : std::vector<std::string>{"错误"}) << text;
+        Press(driver, "=");
+        const std::string expectedDisplay = shown ? GeneralNumberText(7 + ParseNumberText(shown)) : "7";
+        EXPECT_EQ(driver.Engine().DisplayText, expectedDisplay) << "[" << text << "]";
+        driver.Engine().PasteText(text);
+        EXPECT_EQ(driver.Engine().DisplayText, shown ? shown : expectedDisplay) << "[" << text << "]";
+    }
 }
 
-TEST(KeySequenceFaults, EqualsFaultKeepsThePendingOperation)
+TEST(KeySequenceFaults, EqualsFaultEndsTheCalculation)
 {
     KeyDriver driver(Script());
     Press(driver, "5 / 0 =");
-    EXPECT_DOUBLE_EQ(static_cast<double>(driver.Engine().Accumulator), 5.0);
-    EXPECT_EQ(driver.Engine().PendingOperator, OpDivide);
+    // Was: the accumulator 5 and the division kept for the next number.
+    EXPECT_EQ(driver.Engine().Accumulator, 0);
+    EXPECT_EQ(driver.Engine().PendingOperator, OpAdd);
     EXPECT_FALSE(driver.Engine().ErrorShown);
-    EXPECT_EQ(driver.Engine().LabelText, "5/");
+    EXPECT_EQ(driver.Engine().LabelText, "");
 }
 
 // The key table is what the window, the keyboard and the driver are built

@@ -293,25 +293,32 @@ private slots:
         QCOMPARE(Output()->text(), QString());
     }
 
-    void closeWaitsForTheReadOut_data()
+    void closeWaitsForTheReadOutEscEndsIt_data()
     {
-        QTest::addColumn<bool>("closeBox");
-        QTest::newRow("关闭 button") << false;
-        QTest::newRow("close box") << true;
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("cues");
+        const QStringList all{"等于", "负", "2", "10", "2", "5"};
+        QTest::newRow("关闭 button") << "button" << all;
+        QTest::newRow("close box") << "box" << all;
+        // Esc ends the read-out at once (it waited like 关闭, and keys typed meanwhile landed here).
+        QTest::newRow("Esc") << "esc" << QStringList{"等于", "负"};
     }
 
-    void closeWaitsForTheReadOut()
+    void closeWaitsForTheReadOutEscEndsIt()
     {
-        QFETCH(bool, closeBox);
-        duringPause_[1] = [this, closeBox] {
-            if (closeBox)
+        QFETCH(QString, how);
+        QFETCH(QStringList, cues);
+        duringPause_[1] = [this, how] {
+            if (how == "box")
                 window_->close();
-            else
+            else if (how == "button")
                 QTest::mouseClick(Child<QPushButton>("btnClose"), Qt::LeftButton);
+            else
+                QTest::keyClick(Input(), Qt::Key_Escape);
         };
         Calculate(QStringLiteral("-2.25"));
-        QCOMPARE(ToList(cues_), (QStringList{"等于", "负", "2", "10", "2", "5"}));
-        QCOMPARE(visibleAtCue_, std::vector<bool>(6, true));
+        QCOMPARE(ToList(cues_), cues);
+        QCOMPARE(visibleAtCue_, std::vector<bool>(std::size_t(cues.size()), true));
         QVERIFY(!window_->isVisible());
     }
 

@@ -32,14 +32,6 @@ struct UpdateCall {
     int flags;
 };
 
-// What the engine's state is, to show that an action left it alone.
-auto EngineState(const TFrmMain &w)
-{
-    const auto &e = w.Engine();
-    return std::make_tuple(e.Accumulator, int(e.PendingOperator), e.AwaitingOperand, e.StartNewNumber, e.ErrorShown,
-                           e.ExponentDisplay, e.MemoryValue, e.LabelText);
-}
-
 // A cue file: a silent 16-bit mono WAV of the given length, scrambled.
 bool WriteCue(const QString &path, int milliseconds)
 {
@@ -118,26 +110,31 @@ private Q_SLOTS:
         QCOMPARE(recorder_.cues.size(), cues + 1);
     }
 
-    void pasteIsUnvalidatedAndSilent_data()
+    // A paste is one number or nothing (any text used to reach the display).
+    void pasteIsANumberOrNothing_data()
     {
         QTest::addColumn<QStringList>("clipboards"); // one paste per entry; "<none>" clears
         QTest::addColumn<QString>("display");
-        QTest::newRow("number") << QStringList{QStringLiteral("12.5")} << "12.5";
-        QTest::newRow("no text empties the display") << QStringList{QStringLiteral("<none>")} << "";
-        QTest::newRow("two pastes") << QStringList{QStringLiteral("12"), QStringLiteral("34")} << "34";
-        QTest::newRow("letters and points") << QStringList{QStringLiteral("1.2.3abc")} << "1.2.3abc";
-        QTest::newRow("Chinese") << QStringList{QStringLiteral("错误！")} << "错误！";
+        QTest::addColumn<int>("errorCues");
+        QTest::newRow("number") << QStringList{QStringLiteral("12.5")} << "12.5" << 0;
+        QTest::newRow("grouped, full-width") << QStringList{QStringLiteral("１,２３４．５")} << "1234.5" << 0;
+        QTest::newRow("two pastes") << QStringList{QStringLiteral("12"), QStringLiteral("34")} << "34" << 0;
+        QTest::newRow("no text is refused") << QStringList{QStringLiteral("<none>")} << "0" << 1;
+        QTest::newRow("letters and points") << QStringList{QStringLiteral("1.2.3abc")} << "0" << 1;
+        QTest::newRow("the error text") << QStringList{QStringLiteral("错误！")} << "0" << 1;
+        QTest::newRow("a number, then junk") << QStringList{QStringLiteral("8"), QStringLiteral("8+1")} << "8" << 1;
     }
 
-    void pasteIsUnvalidatedAndSilent()
+    void pasteIsANumberOrNothing()
     {
         QFETCH(QStringList, clipboards);
         QFETCH(QString, display);
+        QFETCH(int, errorCues);
         auto w = Open(TestOptions(recorder_));
         Click(*w, "btnNum7");
         Click(*w, "btnAdd");
-        const std::size_t cues = recorder_.cues.size();
-        const auto state = EngineState(*w);
+        std::vector<std::string> expectedCues = recorder_.Names();
+        expectedCues.insert(expectedCues.end(), std::size_t(errorCues), "错误");
         for (const QString &text : clipboards) {
             if (text == QLatin1String("<none>"))
                 QGuiApplication::clipboard()->clear();
@@ -146,8 +143,10 @@ private Q_SLOTS:
             Find<QAction>(*w, "N9")->trigger();
         }
         QCOMPARE(Find<QLineEdit>(*w, "edtInput")->text(), display);
-        QCOMPARE(recorder_.cues.size(), cues);
-        QVERIFY(EngineState(*w) == state);
+        QVERIFY(recorder_.Names() == expectedCues);
+        Click(*w, "btnEqual"); // the pasted number is the operand
+        QCOMPARE(Find<QLineEdit>(*w, "edtInput")->text(), QString::fromStdString(tallyvox::GeneralNumberText(
+                                                              7 + tallyvox::ParseNumberText(display.toStdString()))));
     }
 
     // ------------------------------------------------------------ tray

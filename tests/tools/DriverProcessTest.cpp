@@ -91,9 +91,9 @@ TEST(DriverProcess, TracePrintsOneLinePerKeyWithThatKeysCues)
     std::getline(lines, last);
     EXPECT_NE(first.find("\"cues\": [\"4\"]"), std::string::npos) << first;
     EXPECT_NE(second.find("\"display\": \"-4\""), std::string::npos) << second;
-    // The fault report is followed by the error cue.
-    EXPECT_NE(third.find("\"cues\": [\"开方\", \"错误\"], \"messages\": [{\"caption\": \"Tallyvox\", \"text\": "
-                         "\"Invalid floating point operation\"}]"),
+    // The fault shows the error and its cue (it was a message box).
+    EXPECT_NE(third.find("{\"display\": \"错误！\", \"label\": \"\", \"memory\": \"\", \"cues\": [\"开方\", \"错误\"], "
+                         "\"messages\": []"),
               std::string::npos)
         << third;
     EXPECT_NE(last.find("\"cues\": [\"4\", \"负\", \"开方\", \"错误\"]"), std::string::npos) << last;
@@ -115,23 +115,22 @@ TEST(DriverProcess, UnknownKeyIsRefusedBeforeAnythingRuns)
 TEST(DriverProcess, TextsAreEscapedJson)
 {
     struct Row {
-        const char *paste; // shell-quoted
+        const char *expr; // shell-quoted; a paste is a number now, the expression text is echoed as typed
         const char *json;
     };
     const Row rows[] = {
-        {"'paste:a\"b\\c\ttab'", "\"a\\\"b\\\\c\\ttab\""},
-        {"'paste:1\xff"
+        {"'expr:a\"b\\c\ttab'", "\"a\\\"b\\\\c\\ttab\""},
+        {"'expr:1\xff"
          "2\xc0\xaf"
          "3'",
-         "\"1\\ufffd2\\ufffd\\ufffd3\""},                                   // stray and overlong bytes
-        {"'paste:\xe4\xb8\xad\xe4\xb8'", "\"\xe4\xb8\xad\\ufffd\\ufffd\""}, // a character cut short
-        {"'paste:\xed\xa0\x80'", "\"\\ufffd\\ufffd\\ufffd\""},              // a surrogate
+         "\"1\\ufffd2\\ufffd\\ufffd3\""},                                  // stray and overlong bytes
+        {"'expr:\xe4\xb8\xad\xe4\xb8'", "\"\xe4\xb8\xad\\ufffd\\ufffd\""}, // a character cut short
+        {"'expr:\xed\xa0\x80'", "\"\\ufffd\\ufffd\\ufffd\""},              // a surrogate
     };
     for (const Row &row : rows) {
-        const Outcome o = RunDriver(std::string(row.paste) + " copy");
+        const Outcome o = RunDriver(row.expr);
         EXPECT_EQ(o.status, 0);
-        EXPECT_NE(o.out.find("\"display\": " + std::string(row.json)), std::string::npos) << o.out;
-        EXPECT_NE(o.out.find("\"clipboard\": " + std::string(row.json)), std::string::npos) << o.out;
+        EXPECT_NE(o.out.find("\"input\": " + std::string(row.json)), std::string::npos) << o.out;
     }
 }
 

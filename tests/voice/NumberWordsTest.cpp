@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ReadOutCase{"15", true, {"1", "拾", "5"}}, ReadOutCase{"-2.5", false, {"负", "2", "10", "5"}},
         ReadOutCase{"0.5", true, {"0", "10", "5"}}, ReadOutCase{"0", true, {"0"}},
-        ReadOutCase{"-0.5", false, {"负", "10", "5"}},
+        ReadOutCase{"-0.5", false, {"负", "0", "10", "5"}}, // 负零点五, as 0.5 is 零点五 (was 负点五)
         ReadOutCase{"1.3E+001", true, {"1", "10", "3", "E", "+", "0", "0", "1"}},
         ReadOutCase{"100200300", true, {"1", "亿", "0", "2", "拾", "万", "0", "3", "佰"}},
         // Exponent forms are read in full (they read nothing, or only "负").
