@@ -50,6 +50,28 @@ Extended Modulo(Extended a, Extended x)
     return CheckedResult(a - CheckedResult(x * static_cast<Extended>(whole)));
 }
 
+// The display text with at most digits significant digits, for speech:
+// the display and a copy keep every digit.
+std::string RoundedForSpeech(const std::string &text, int digits, bool exponentForm)
+{
+    Extended v = 0;
+    if (!TryParseNumber(text, true, &v))
+        return text;
+    int significant = 0;
+    bool leading = true;
+    for (const char c : text) {
+        if (c == 'E' || c == 'e')
+            break;
+        if (c >= '1' && c <= '9')
+            leading = false;
+        if (c >= '0' && c <= '9' && !leading)
+            ++significant;
+    }
+    if (significant <= digits)
+        return text;
+    return exponentForm ? ExponentNumberText(v, digits) : GeneralNumberText(v, digits);
+}
+
 } // namespace
 
 CalculatorEngine::CalculatorEngine(EngineHost &host) : host_(host) {}
@@ -95,13 +117,13 @@ void CalculatorEngine::RunHandler(const std::function<void()> &body)
         return;
     }
     if (keyShowedError_)
-        host_.PlayCue(kErrorCue, true);
+        Say(kErrorCue, true);
 }
 
 void CalculatorEngine::ReportKeyFault(const std::string &message)
 {
     // Started before the box, which waits for the user.
-    host_.PlayCue(kErrorCue, true);
+    Say(kErrorCue, true);
     host_.ReportFault(message);
 }
 
@@ -120,10 +142,31 @@ bool CalculatorEngine::RefusedOnError()
     return true;
 }
 
+void CalculatorEngine::KeyCue(const std::string &name)
+{
+    if (Listener.KeyCuesSpoken())
+        host_.PlayCue(name, true);
+}
+
+void CalculatorEngine::ResultKeyCue(const std::string &name)
+{
+    // A result read after the key's cue waits for that cue, as equals does.
+    if (Listener.readFunctions && Listener.KeyCuesSpoken())
+        host_.PlayCue(name, false);
+    else
+        KeyCue(name);
+}
+
+void CalculatorEngine::Say(const std::string &name, bool async)
+{
+    if (Listener.Audible())
+        host_.PlayCue(name, async);
+}
+
 void CalculatorEngine::FunctionKey(const std::string &cue, const std::function<std::string()> &value)
 {
     StopReadOut = true;
-    host_.PlayCue(cue, true);
+    ResultKeyCue(cue);
     if (RefusedOnError())
         return;
     try {
@@ -137,6 +180,8 @@ void CalculatorEngine::FunctionKey(const std::string &cue, const std::function<s
         ShowError();
     host_.FocusInput();
     StartNewNumber = true;
+    if (Listener.readFunctions && !ShowsError())
+        ReadOut();
 }
 
 int CalculatorEngine::DigitCount(const std::string &text)
@@ -158,7 +203,7 @@ void CalculatorEngine::Digit(int digit)
     if (StartNewNumber)
         DisplayText = "0";
     const std::string caption(1, static_cast<char>('0' + digit));
-    host_.PlayCue(caption, true);
+    KeyCue(caption);
     if (CharCount(DisplayText) >= kDisplayLimit)
         return;
     // A zero integer part must not grow leading zeros.
@@ -187,7 +232,7 @@ void CalculatorEngine::SpbDianClick()
         }
         if (DisplayText.find('.') == std::string::npos)
             DisplayText += '.';
-        host_.PlayCue("10", true);
+        KeyCue("10");
     });
 }
 
@@ -195,7 +240,7 @@ void CalculatorEngine::btnBackClick()
 {
     RunHandler([&] {
         StopReadOut = true;
-        host_.PlayCue("退位", true);
+        KeyCue("退位");
         if (DisplayText == "0")
             return;
         // The error is one word, not letters: it goes as a whole.
@@ -216,10 +261,10 @@ void CalculatorEngine::btnSingleClick()
         if (RefusedOnError())
             return;
         if (DisplayValue() > 0) {
-            host_.PlayCue("负", true);
+            KeyCue("负");
             DisplayText.insert(0, "-");
         } else if (const auto minus = DisplayText.find('-'); minus != std::string::npos) {
-            host_.PlayCue("正", true);
+            KeyCue("正");
             DisplayText.erase(0, minus + 1);
         }
         host_.FocusInput();
@@ -230,7 +275,7 @@ void CalculatorEngine::btnCClick()
 {
     RunHandler([&] {
         StopReadOut = true;
-        host_.PlayCue("归零", true);
+        KeyCue("归零");
         DisplayText = "0";
         host_.FocusInput();
     });
@@ -240,7 +285,7 @@ void CalculatorEngine::btnCEClick()
 {
     RunHandler([&] {
         StopReadOut = true;
-        host_.PlayCue("清除", true);
+        KeyCue("清除");
         ResetCalculator();
         ErrorShown = false; // a failed chain is forgotten
         host_.FocusInput();
@@ -298,7 +343,7 @@ void CalculatorEngine::OperatorKey(int code)
     if (code < 0 || code >= static_cast<int>(kOperators.size()))
         return;
     StopReadOut = true;
-    host_.PlayCue(kOperators[code].cue, true);
+    KeyCue(kOperators[code].cue);
     if (RefusedOnError())
         return;
     const int n = DigitCount(DisplayText);
@@ -333,7 +378,7 @@ void CalculatorEngine::btnEqualClick()
 void CalculatorEngine::Equal()
 {
     StopReadOut = true;
-    host_.PlayCue("等于", false);
+    Say("等于", false);
     // A second equals after an error repeats the error, never "0".
     if (RefusedOnError())
         return;
@@ -365,7 +410,9 @@ bool CalculatorEngine::ReadOut(bool startsNewNumber)
 {
     // Built before the flags change: a text that cannot be read ends the key
     // with StartNewNumber untouched and StopReadOut still set.
-    const std::string spoken = MainReadOutText(DisplayText, DisplayValue() >= 0);
+    const std::string shown =
+        Listener.digits > 0 ? RoundedForSpeech(DisplayText, Listener.digits, ExponentDisplay) : DisplayText;
+    const std::string spoken = MainReadOutText(shown, DisplayValue() >= 0);
     if (startsNewNumber)
         StartNewNumber = true;
     return Speak(CueNamesOf(spoken));
@@ -382,7 +429,7 @@ bool CalculatorEngine::Speak(const std::vector<std::string> &cues)
         // number would be heard glued to the newer one.
         if (StopReadOut || generation != readOutGeneration_)
             return false;
-        host_.PlayCue(cue, false);
+        Say(cue, false);
     }
     return true;
 }
@@ -411,7 +458,7 @@ void CalculatorEngine::btnMCClick()
 {
     RunHandler([&] {
         StopReadOut = true;
-        host_.PlayCue("MC", true);
+        KeyCue("MC");
         MemoryValue = 0;
         MemoryIndicator.clear();
         host_.FocusInput();
@@ -423,11 +470,13 @@ void CalculatorEngine::btnMRClick()
 {
     RunHandler([&] {
         StopReadOut = true;
-        host_.PlayCue("MR", true);
+        ResultKeyCue("MR");
         DisplayText = GeneralNumberText(MemoryValue);
         host_.FocusInput();
         StartNewNumber = true;
         AwaitingOperand = false;
+        if (Listener.readFunctions)
+            ReadOut();
     });
 }
 
@@ -435,7 +484,7 @@ void CalculatorEngine::btnMSClick()
 {
     RunHandler([&] {
         StopReadOut = true;
-        host_.PlayCue("MS", true);
+        KeyCue("MS");
         if (RefusedOnError())
             return;
         if (DisplayText != "0") {
@@ -451,7 +500,7 @@ void CalculatorEngine::btnMPlusClick()
 {
     RunHandler([&] {
         StopReadOut = true;
-        host_.PlayCue("M+", true);
+        KeyCue("M+");
         if (RefusedOnError())
             return;
         // Also on an empty memory: M+ and M- start it as MS does.
@@ -470,7 +519,7 @@ void CalculatorEngine::btnMMinusClick()
 {
     RunHandler([&] {
         StopReadOut = true;
-        host_.PlayCue("M-", true);
+        KeyCue("M-");
         if (RefusedOnError())
             return;
         try {
@@ -575,6 +624,8 @@ void CalculatorEngine::PasteText(const std::string &text)
         DisplayText = *number;
         // The pasted number is the operand an operator key then takes.
         AwaitingOperand = false;
+        if (Listener.readFunctions)
+            ReadOut(false);
     });
 }
 

@@ -12,6 +12,7 @@
 #include "engine/EngineHost.h"
 #include "engine/KeyTable.h"
 #include "numbers/NumberText.h"
+#include "settings/ListenerSettings.h"
 
 #include <cstdint>
 #include <functional>
@@ -48,6 +49,9 @@ public:
     bool ErrorShown = false;
     bool ExponentDisplay = false;
     Extended MemoryValue = 0;
+    // What the listener chose to hear; the defaults are the program as it
+    // always sounded.
+    ListenerSettings Listener;
 
     // --- visible texts ---
     std::string DisplayText = "0"; // edtInput
@@ -120,6 +124,8 @@ public:
     // Puts "错误！" on the display as a finished value (the next digit starts
     // a new number) and marks the running key as one that ends in an error.
     void ShowError();
+    // A key's own cue, unless the listener hears results only (or nothing).
+    void KeyCue(const std::string &name);
     // For a key that needs the display's number: true when the display shows
     // the error, after marking the key as one that ends in it (its cue is
     // followed by "错误"); the key then changes nothing.
@@ -138,6 +144,11 @@ private:
     // Reads the display aloud; the equals key's read-out also ends the entry
     // (startsNewNumber). Returns true when every cue was played.
     bool ReadOut(bool startsNewNumber = true);
+    // A cue of a result, an error or a read-out: silent only when the
+    // listener silenced the voice.
+    void Say(const std::string &name, bool async);
+    // The cue of a key whose result may be read after it.
+    void ResultKeyCue(const std::string &name);
     // Plays cues synchronously, one after another, letting events run
     // before each; a key pressed meanwhile ends it (returns false).
     bool Speak(const std::vector<std::string> &cues);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "numbers/NumberText.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -340,10 +341,15 @@ Extended StrToFloat(std::string_view text)
 
 std::string GeneralNumberText(Extended v)
 {
+    return GeneralNumberText(v, 15);
+}
+
+std::string GeneralNumberText(Extended v, int significantDigits)
+{
     std::string out;
     if (NonFiniteText(v, out))
         return out;
-    const DecimalDigits d = DigitsOf(v, 15);
+    const DecimalDigits d = DigitsOf(v, std::clamp(significantDigits, 1, 15));
     if (d.count == 0)
         return "0";
     out.reserve(24);

@@ -31,6 +31,8 @@ Extended StrToFloat(std::string_view text);
 
 // General form, 15 significant digits: "0.333333333333333", "1E15", "-2.5".
 std::string GeneralNumberText(Extended v);
+// The same form with 1 to 15 significant digits ("0.3333" for 4).
+std::string GeneralNumberText(Extended v, int significantDigits);
 
 // Exponent (F-E) form with p significant digits derived from n: "1.25E+001".
 std::string ExponentNumberText(Extended v, int n);

@@ -171,7 +171,7 @@ void ScientificKeys::SelectAngle(AngleMode mode, const char *cue)
     angle_ = mode;
     engine_.RunHandler([&] {
         engine_.StopReadOut = true;
-        engine_.Host().PlayCue(cue, true);
+        engine_.KeyCue(cue);
     });
 }
 
@@ -231,7 +231,7 @@ void ScientificKeys::SpbPaiClick()
 {
     engine_.RunHandler([&] {
         engine_.StopReadOut = true;
-        engine_.Host().PlayCue("派", true);
+        engine_.KeyCue("派");
         engine_.DisplayText = GeneralNumberText(Pi());
         engine_.Host().FocusInput();
         engine_.StartNewNumber = true;

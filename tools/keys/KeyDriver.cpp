@@ -15,10 +15,12 @@ namespace {
 class RecordingHost final : public EngineHost, public ExpressionReadOutHost {
 public:
     KeyRecord *current = nullptr;
+    const ListenerSettings *listener = nullptr;
 
+    // What the listener silenced is not heard, from the expression window either.
     void PlayCue(const std::string &name, bool) override
     {
-        if (current)
+        if (current && (!listener || listener->Audible()))
             current->cues.push_back(name);
     }
     void ProcessPendingEvents() override {}
@@ -47,6 +49,17 @@ bool ParseVirtualKey(std::string_view token, int *key)
     return true;
 }
 
+// "set:NAME=VALUE": one listener setting; false when the token is none.
+bool ApplySetting(std::string_view token, ListenerSettings &settings)
+{
+    if (token.substr(0, 4) != "set:")
+        return false;
+    const std::string_view assignment = token.substr(4);
+    const std::size_t equals = assignment.find('=');
+    return equals != std::string_view::npos &&
+           SetListenerSetting(settings, assignment.substr(0, equals), assignment.substr(equals + 1));
+}
+
 } // namespace
 
 struct KeyDriver::Impl {
@@ -63,6 +76,7 @@ struct KeyDriver::Impl {
 
 KeyDriver::KeyDriver(ScriptEvaluator &script) : impl_(std::make_unique<Impl>(script))
 {
+    impl_->host.listener = &impl_->engine.Listener;
     impl_->engine.StartUp();
 }
 
@@ -80,8 +94,10 @@ ScientificKeys &KeyDriver::Scientific()
 bool KeyDriver::IsKnownToken(const std::string &token)
 {
     int key = 0;
-    return FindKeyByToken(token) != nullptr || ParseVirtualKey(token, &key) || token == "copy" || token == "say" ||
-           token == "status" || token.rfind("paste:", 0) == 0 || token.rfind("expr:", 0) == 0;
+    ListenerSettings scratch;
+    return FindKeyByToken(token) != nullptr || ApplySetting(token, scratch) || ParseVirtualKey(token, &key) ||
+           token == "copy" || token == "say" || token == "status" || token.rfind("paste:", 0) == 0 ||
+           token.rfind("expr:", 0) == 0;
 }
 
 bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
@@ -94,7 +110,9 @@ bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
         impl_->scientific.Press(*k);
     else if (ParseVirtualKey(token, &key))
         impl_->engine.edtInputKeyUp(key);
-    else if (token == "copy")
+    else if (ApplySetting(token, impl_->engine.Listener)) {
+        // a listener setting, no key
+    } else if (token == "copy")
         impl_->clipboard = impl_->engine.DisplayText;
     else if (token == "say")
         impl_->engine.SayDisplay();
@@ -168,7 +186,12 @@ std::string KeyDriver::JsonLine(const KeyRecord &record) const
         out += "{\"caption\": " + JsonString(record.messages[i].caption) +
                ", \"text\": " + JsonString(record.messages[i].text) + "}";
     }
-    out += "]";
+    out += "], \"settings\": {";
+    for (const std::string_view name : ListenerSettingNames()) {
+        out += (name == ListenerSettingNames().front() ? "\"" : ", \"") + std::string(name) +
+               "\": " + JsonString(ListenerSettingText(e.Listener, name));
+    }
+    out += "}";
     if (impl_->clipboard)
         out += ", \"clipboard\": " + JsonString(*impl_->clipboard);
     if (impl_->expression)

@@ -24,6 +24,9 @@ const char kUsage[] = "Usage: tallyvox-keys [--trace] [KEY]...\n"
                       "Keys: 0-9 . back sign C CE + - * / = % 1/x sqrt MC MR MS M+ M- Mod Exp x^y y-root\n"
                       "F-E Int ln Log n! pi x^2 x^3 10^x cbrt sin cos tan sinh cosh tanh asin acos atan\n"
                       "deg rad grad vk:N copy paste:TEXT expr:TEXT say status\n"
+                      "Settings: set:rate=0.8|1|1.25|1.5|2 set:volume=0..10 set:mute=on|off\n"
+                      "set:speech=all|results|silent set:readfunctions=on|off set:digits=2..15|all\n"
+                      "set:keeptape=on|off\n"
                       "Example: tallyvox-keys 7 + 8 =\n";
 
 // The next key line of standard input, blank lines skipped.
