@@ -24,6 +24,9 @@ public:
     // The checked angle radio button. Starts at degrees, no cue.
     AngleMode Angle() const { return angle_; }
 
+    // The unit kept from the last run, set without a cue.
+    void RestoreAngle(AngleMode mode) { angle_ = mode; }
+
     // Radio handlers; choosing the checked mode again does nothing.
     void RadAngleClick();
     void RadRadianClick();

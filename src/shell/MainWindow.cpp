@@ -11,7 +11,9 @@
 #include "shell/KeyMapping.h"
 #include "shell/KeyPictures.h"
 #include "shell/MediaControl.h"
+#include "shell/OptionsDialog.h"
 #include "shell/ProgramIcon.h"
+#include "shell/SettingsStore.h"
 #include "voice/CuePlayer.h"
 
 #include <QAbstractEventDispatcher>
@@ -127,9 +129,44 @@ void TFrmMain::AfterFirstShow()
         // Spawns the script sandbox ahead of the first scientific key. The
         // expression window that shares it is built when first opened.
         Science();
+        LoadSettings();
     } catch (const std::exception &e) {
         ReportFault(e.what());
     }
+}
+
+void TFrmMain::LoadSettings()
+{
+    if (!options_.keepSettings)
+        return;
+    settingsStore_ = std::make_unique<SettingsStore>(QString::fromStdString(options_.settingsFile.string()));
+    const KeptSettings kept = settingsStore_->Load();
+    engine_.Listener = kept.listener;
+    Science().RestoreAngle(kept.angle);
+    RefreshFromEngine();
+}
+
+void TFrmMain::SaveSettings()
+{
+    if (settingsStore_)
+        settingsStore_->Save({engine_.Listener, Angle(), false});
+}
+
+void TFrmMain::ApplyListenerSettings(const ListenerSettings &settings)
+{
+    engine_.Listener = settings;
+    SaveSettings();
+}
+
+void TFrmMain::NOptionsClick()
+{
+    if (!FrmOptions) {
+        FrmOptions = new OptionsDialog(this);
+        connect(FrmOptions, &OptionsDialog::settingsChanged, this, &TFrmMain::ApplyListenerSettings);
+    }
+    FrmOptions->SetSettings(engine_.Listener);
+    FrmOptions->exec();
+    FocusInput();
 }
 
 void TFrmMain::FormShow()
@@ -222,7 +259,9 @@ TForTest &TFrmMain::ExpressionWindow()
 
 void TFrmMain::PlayCue(const std::string &name, bool async)
 {
-    if (!CueStream || cueStreamReleased_)
+    // The engine leaves out the cues the listener silenced; this catches the
+    // expression window's.
+    if (!CueStream || cueStreamReleased_ || !engine_.Listener.Audible())
         return;
     try {
         // The widgets are current: every handler ends with a refresh, and the

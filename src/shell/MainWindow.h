@@ -36,6 +36,9 @@ namespace tallyvox {
 
 class AdStrip;
 class CuePlayer;
+class OptionsDialog;
+class SettingsStore;
+struct ListenerSettings;
 class ScientificKeys;
 class ScriptEvaluator;
 class TEditEx;
@@ -114,6 +117,7 @@ private Q_SLOTS:
     void N5Click();
     void N8Click();
     void N9Click();
+    void NOptionsClick();
     void N10Click();
     void N11Click();
     void TrayIconClick();
@@ -161,6 +165,10 @@ private:
     void RefreshFromEngine();
     int SenderTag() const;
     ScientificKeys &Science();
+    // The kept settings: read once the window shows, written on each change.
+    void LoadSettings();
+    void SaveSettings();
+    void ApplyListenerSettings(const ListenerSettings &settings);
     TForTest &ExpressionWindow();
     // Fixes the outer size of the current view (frame included where a
     // window manager draws one).
@@ -176,6 +184,8 @@ private:
     // The cue buffer; created by FormCreate, released by FormClose.
     std::unique_ptr<CuePlayer> CueStream;
     bool cueStreamReleased_ = false;
+    std::unique_ptr<SettingsStore> settingsStore_;
+    OptionsDialog *FrmOptions = nullptr;
     bool updateCheckMade_ = false;
 
     bool appMinimizeInstalled_ = false;

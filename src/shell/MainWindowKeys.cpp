@@ -119,14 +119,17 @@ void TFrmMain::btnMMinusClick()
 void TFrmMain::RadAngleClick()
 {
     RunKey([&] { Science().RadAngleClick(); });
+    SaveSettings();
 }
 void TFrmMain::RadRadianClick()
 {
     RunKey([&] { Science().RadRadianClick(); });
+    SaveSettings();
 }
 void TFrmMain::RadGradsClick()
 {
     RunKey([&] { Science().RadGradsClick(); });
+    SaveSettings();
 }
 void TFrmMain::SpbcOsClick()
 {

@@ -45,6 +45,7 @@ ShellOptions ShellOptions::Defaults()
     o.scriptProgram = ScriptEvaluator::DefaultSandboxProgram();
     o.beginUpdate = [](const char *manifestUrl, int flags) { BeginUpdate(manifestUrl, flags); };
     o.installUpdateNotice = [](QWidget *window) { InstallUpdateNotice(window); };
+    o.keepSettings = true;
     if (const char *log = std::getenv("TALLYVOX_CUE_LOG"); log && *log)
         o.cueLog = log;
     return o;

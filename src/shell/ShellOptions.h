@@ -38,6 +38,12 @@ struct ShellOptions {
     // end-to-end tests read it to hear what a run said.
     std::filesystem::path cueLog;
 
+    // Keep the listener's settings, the angle unit and the tape panel's
+    // visibility in settingsFile (empty: the user's tallyvox.conf). Off in
+    // tests, which must not touch a person's settings.
+    bool keepSettings = false;
+    std::filesystem::path settingsFile;
+
     // Runs before each of FormCreate's steps (1..9); an exception thrown
     // here fails that step exactly as a failure of the step itself.
     std::function<void(int step)> beforeCreateStep;

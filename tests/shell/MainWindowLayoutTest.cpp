@@ -363,8 +363,9 @@ private Q_SLOTS:
             const char *parent;
             bool visible;
         } items[] = {
-            {"N4", "标准型(&T)", "N1", true}, {"N5", "加强型(&S)", "N1", true}, {"N6", "程序员", "N1", false},
-            {"N7", "统计信息", "N1", false},  {"N8", "复制(&C)", "N2", true},   {"N9", "粘贴(&P)", "N2", true},
+            {"N4", "标准型(&T)", "N1", true},      {"N5", "加强型(&S)", "N1", true}, {"N6", "程序员", "N1", false},
+            {"N7", "统计信息", "N1", false},       {"N8", "复制(&C)", "N2", true},   {"N9", "粘贴(&P)", "N2", true},
+            {"NOptions", "选项(&O)…", "N1", true},
         };
         QMenuBar *bar = window_->menuBar();
         QCOMPARE(bar->objectName(), QStringLiteral("MainMenu1"));

@@ -1,18 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, the update check, clipboard, tray and close of the main window.
 #include "ShellTestSupport.h"
+#include "scientific/ScientificKeys.h"
 #include "shell/AdStrip.h"
 #include "shell/pagefetch/PageFetcher.h"
 #include "voice/CueScramble.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTcpServer>
@@ -147,6 +151,43 @@ private Q_SLOTS:
         Click(*w, "btnEqual"); // the pasted number is the operand
         QCOMPARE(Find<QLineEdit>(*w, "edtInput")->text(), QString::fromStdString(tallyvox::GeneralNumberText(
                                                               7 + tallyvox::ParseNumberText(display.toStdString()))));
+    }
+
+    // ------------------------------------------------------------ settings
+
+    // Kept settings come back once the window shows; the options dialog
+    // applies a change at once and writes it.
+    void settingsAreKeptAndAppliedAtOnce()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("tallyvox.conf");
+        QFile kept(file);
+        QVERIFY(kept.open(QIODevice::WriteOnly));
+        kept.write("speech=results\nangle=rad\n");
+        kept.close();
+        auto options = TestOptions(recorder_);
+        options.keepSettings = true;
+        options.settingsFile = file.toStdString();
+        auto w = Open(options);
+        QTRY_COMPARE(w->Angle(), tallyvox::AngleMode::Radians);
+        QCOMPARE(Find<QRadioButton>(*w, "RadRadian")->isChecked(), true);
+        recorder_.cues.clear();
+        Click(*w, "btnNum7"); // results only: no key cue
+        QVERIFY(recorder_.cues.empty());
+
+        QTimer::singleShot(0, w.get(), [&] {
+            auto *speech = Find<QComboBox>(*QApplication::activeModalWidget(), "cmbSpeech");
+            QCOMPARE(speech->accessibleName(), QStringLiteral("朗读内容"));
+            speech->setFocus();
+            QTest::keyClick(speech, Qt::Key_Up); // back to every key and result
+            QApplication::activeModalWidget()->close();
+        });
+        Find<QAction>(*w, "NOptions")->trigger();
+        Click(*w, "btnNum8");
+        QCOMPARE(recorder_.Names(), std::vector<std::string>{"8"});
+        QSettings written(file, QSettings::IniFormat);
+        QCOMPARE(written.value("speech").toString(), QStringLiteral("all"));
+        QCOMPARE(written.value("angle").toString(), QStringLiteral("rad"));
     }
 
     // ------------------------------------------------------------ tray
