@@ -7,6 +7,7 @@
 #include "voice/NumberWords.h"
 #include "voice/ReadOut.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -418,7 +419,7 @@ bool CalculatorEngine::ReadOut(bool startsNewNumber)
     return Speak(CueNamesOf(spoken));
 }
 
-bool CalculatorEngine::Speak(const std::vector<std::string> &cues)
+bool CalculatorEngine::Speak(const std::vector<std::string> &cues, bool evenIfSilenced)
 {
     StopReadOut = false;
     const std::uint64_t generation = ++readOutGeneration_;
@@ -429,7 +430,10 @@ bool CalculatorEngine::Speak(const std::vector<std::string> &cues)
         // number would be heard glued to the newer one.
         if (StopReadOut || generation != readOutGeneration_)
             return false;
-        Say(cue, false);
+        if (evenIfSilenced)
+            host_.PlayCue(cue, false);
+        else
+            Say(cue, false);
     }
     return true;
 }
@@ -611,6 +615,46 @@ void CalculatorEngine::SayStatus()
         }
         Speak(cues);
     });
+}
+
+bool CalculatorEngine::QuickSetting(std::string_view command)
+{
+    static constexpr std::array<std::pair<std::string_view, std::pair<std::string_view, int>>, 5> kSteps{{
+        {"faster", {"rate", +1}},
+        {"slower", {"rate", -1}},
+        {"louder", {"volume", +1}},
+        {"softer", {"volume", -1}},
+        {"speech", {"speech", +1}},
+    }};
+    ListenerSettings next = Listener;
+    std::vector<std::string> words;
+    if (command == "mute") {
+        next.mute = !next.mute;
+        words.emplace_back(next.mute ? "静音" : "取消静音");
+    } else {
+        const auto step = std::find_if(kSteps.begin(), kSteps.end(), [&](const auto &s) { return s.first == command; });
+        if (step == kSteps.end())
+            return false;
+        const auto [name, by] = step->second;
+        StepListenerSetting(next, name, by);
+        if (name == "speech") {
+            static constexpr std::array<const char *, 3> kLevels{"全部朗读", "仅读结果", "不朗读"};
+            words.emplace_back(kLevels[static_cast<std::size_t>(next.speech)]);
+        } else {
+            words.emplace_back(name == "rate" ? "语速" : "音量");
+            const auto value = CueNamesOf(MainReadOutText(ListenerSettingText(next, name), true));
+            words.insert(words.end(), value.begin(), value.end());
+        }
+    }
+    RunHandler([&] {
+        StopReadOut = true;
+        // A value that silences is said while the voice still speaks.
+        if (next.Audible())
+            Listener = next;
+        Speak(words, true);
+        Listener = next;
+    });
+    return true;
 }
 
 void CalculatorEngine::PasteText(const std::string &text)

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tallyvox {
@@ -109,6 +110,12 @@ public:
     // the operator's cue), then "记忆" and the stored value, or "无记忆".
     void SayStatus();
 
+    // A quick key of the listener's settings ("faster", "slower", "louder",
+    // "softer", "mute", "speech"): one step, then its new value in words,
+    // heard even when that value silences the voice (said before it does).
+    // False for any other command.
+    bool QuickSetting(std::string_view command);
+
     // "粘贴": a text that is one number becomes the display's operand, with
     // no cue; anything else changes nothing and plays the cue "错误".
     void PasteText(const std::string &text);
@@ -151,7 +158,7 @@ private:
     void ResultKeyCue(const std::string &name);
     // Plays cues synchronously, one after another, letting events run
     // before each; a key pressed meanwhile ends it (returns false).
-    bool Speak(const std::vector<std::string> &cues);
+    bool Speak(const std::vector<std::string> &cues, bool evenIfSilenced = false);
     void SetOperatorLabel(int code, int n);
     static int DigitCount(const std::string &text);
 

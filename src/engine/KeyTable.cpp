@@ -87,6 +87,13 @@ constexpr CommandDef kCommands[] = {
     {"paste", "粘贴", {"Ctrl+V", "Shift+Insert"}},
     {"say", "朗读显示", {"Space"}},
     {"status", "朗读运算和记忆", {"?"}},
+    // The listener's quick keys, each confirmed in words.
+    {"faster", "语速加快", {"Ctrl+Shift+F"}},
+    {"slower", "语速减慢", {"Ctrl+Shift+S"}},
+    {"louder", "音量加大", {"Ctrl+Shift+U"}},
+    {"softer", "音量减小", {"Ctrl+Shift+D"}},
+    {"mute", "静音开关", {"Ctrl+Shift+M"}},
+    {"speech", "切换朗读内容", {"Ctrl+Shift+W"}},
 };
 
 template <typename Match>

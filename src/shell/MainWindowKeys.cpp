@@ -207,6 +207,11 @@ void TFrmMain::edtInputKeyUp(const QString &shortcut)
         RunKey([&] { engine_.SayDisplay(); });
     else if (command == "status")
         RunKey([&] { engine_.SayStatus(); });
+    else
+        RunKey([&] {
+            if (engine_.QuickSetting(command))
+                SaveSettings();
+        });
 }
 
 void TFrmMain::PressKey(const KeyDef &key)

@@ -4,6 +4,7 @@
 #include "expression/ExpressionCalculator.h"
 #include "numbers/Utf8.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tallyvox {
@@ -95,9 +96,11 @@ bool KeyDriver::IsKnownToken(const std::string &token)
 {
     int key = 0;
     ListenerSettings scratch;
-    return FindKeyByToken(token) != nullptr || ApplySetting(token, scratch) || ParseVirtualKey(token, &key) ||
-           token == "copy" || token == "say" || token == "status" || token.rfind("paste:", 0) == 0 ||
-           token.rfind("expr:", 0) == 0;
+    constexpr std::string_view kQuickKeys[] = {"faster", "slower", "louder", "softer", "mute", "speech"};
+    return FindKeyByToken(token) != nullptr || ApplySetting(token, scratch) ||
+           std::find(std::begin(kQuickKeys), std::end(kQuickKeys), token) != std::end(kQuickKeys) ||
+           ParseVirtualKey(token, &key) || token == "copy" || token == "say" || token == "status" ||
+           token.rfind("paste:", 0) == 0 || token.rfind("expr:", 0) == 0;
 }
 
 bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
@@ -118,7 +121,9 @@ bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
         impl_->engine.SayDisplay();
     else if (token == "status")
         impl_->engine.SayStatus();
-    else if (token.rfind("paste:", 0) == 0)
+    else if (impl_->engine.QuickSetting(token)) {
+        // a quick key of the listener's settings
+    } else if (token.rfind("paste:", 0) == 0)
         impl_->engine.PasteText(token.substr(6));
     else if (token.rfind("expr:", 0) == 0) {
         const std::string input = token.substr(5);
