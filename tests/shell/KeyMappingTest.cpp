@@ -77,7 +77,7 @@ const Case kCases[] = {
     {"Ctrl+Insert copies", Qt::Key_Insert, Ctrl, "", "Ctrl+Insert", "copy"},
     {"Ctrl+V pastes", Qt::Key_V, Ctrl, "\x16", "Ctrl+V", "paste"},
     {"Shift+Insert pastes", Qt::Key_Insert, Shift, "", "Shift+Insert", "paste"},
-    {"Ctrl+Shift+S is nothing", Qt::Key_S, Ctrl | Shift, "", "Ctrl+Shift+S", ""},
+    {"Ctrl+Shift+S slows speech", Qt::Key_S, Ctrl | Shift, "", "Ctrl+Shift+S", "slower"}, // was nothing
     {"a is nothing", Qt::Key_A, None, "a", "a", ""},
     // Alt belongs to the menus.
     {"Alt+V opens the view menu, not a key", Qt::Key_V, Qt::AltModifier, "v", "", ""},
