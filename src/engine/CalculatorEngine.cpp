@@ -586,7 +586,7 @@ void CalculatorEngine::SayDisplay()
     });
 }
 
-void CalculatorEngine::SayStatus()
+void CalculatorEngine::SayStatus(const std::vector<std::string> &more)
 {
     RunHandler([&] {
         StopReadOut = true;
@@ -613,6 +613,7 @@ void CalculatorEngine::SayStatus()
             cues.emplace_back("记忆");
             add(CueNamesOf(MainReadOutText(GeneralNumberText(MemoryValue), MemoryValue >= 0)));
         }
+        add(more);
         Speak(cues);
     });
 }

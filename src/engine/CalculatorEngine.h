@@ -108,7 +108,8 @@ public:
     void SayDisplay();
     // The pending operation as the operation label shows it (its number, then
     // the operator's cue), then "记忆" and the stored value, or "无记忆".
-    void SayStatus();
+    // more: what the surroundings add (the angle unit and the view).
+    void SayStatus(const std::vector<std::string> &more = {});
 
     // A quick key of the listener's settings ("faster", "slower", "louder",
     // "softer", "mute", "speech"): one step, then its new value in words,

@@ -175,17 +175,22 @@ void ScientificKeys::SelectAngle(AngleMode mode, const char *cue)
     });
 }
 
+const char *ScientificKeys::AngleCue(AngleMode mode)
+{
+    return mode == AngleMode::Degrees ? "角度制" : mode == AngleMode::Radians ? "弧度制" : "梯度制";
+}
+
 void ScientificKeys::RadAngleClick()
 {
-    SelectAngle(AngleMode::Degrees, "角度制");
+    SelectAngle(AngleMode::Degrees, AngleCue(AngleMode::Degrees));
 }
 void ScientificKeys::RadRadianClick()
 {
-    SelectAngle(AngleMode::Radians, "弧度制");
+    SelectAngle(AngleMode::Radians, AngleCue(AngleMode::Radians));
 }
 void ScientificKeys::RadGradsClick()
 {
-    SelectAngle(AngleMode::Grads, "梯度制");
+    SelectAngle(AngleMode::Grads, AngleCue(AngleMode::Grads));
 }
 
 void ScientificKeys::SpbcOsClick(int tag)

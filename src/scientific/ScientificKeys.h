@@ -24,6 +24,9 @@ public:
     // The checked angle radio button. Starts at degrees, no cue.
     AngleMode Angle() const { return angle_; }
 
+    // The cue that names the angle unit ("角度制").
+    static const char *AngleCue(AngleMode mode);
+
     // The unit kept from the last run, set without a cue.
     void RestoreAngle(AngleMode mode) { angle_ = mode; }
 

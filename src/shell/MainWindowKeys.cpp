@@ -206,7 +206,7 @@ void TFrmMain::edtInputKeyUp(const QString &shortcut)
     else if (command == "say")
         RunKey([&] { engine_.SayDisplay(); });
     else if (command == "status")
-        RunKey([&] { engine_.SayStatus(); });
+        RunKey([&] { engine_.SayStatus({ScientificKeys::AngleCue(Angle()), N4->isChecked() ? "标准型" : "加强型"}); });
     else
         RunKey([&] {
             if (engine_.QuickSetting(command))

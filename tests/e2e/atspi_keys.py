@@ -194,7 +194,7 @@ def main():
         assert all(mode == "sync" for mode, _ in cues()), cues()
         clear_cues()
         type_keys("type", "?")
-        wait_for_cues(["5", "加", "无记忆"])
+        wait_for_cues(["5", "加", "无记忆", "角度制", "标准型"])
         type_keys("type", "3=")
         wait_for_display(app, "128")
 

@@ -318,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                      "1",  "2", "3", "4", "5", "6", "7", "8", "9", "0", "1"}},
         // The listener's settings: what speaks, function results, shorter results.
         CueCase{"set:speech=results 7 + 8 = 1 / 0 =", {"等于", "1", "拾", "5", "等于", "错误"}},
-        CueCase{"set:speech=results 1 2 say status", {"1", "拾", "2", "无记忆"}},
+        CueCase{"set:speech=results 1 2 say status", {"1", "拾", "2", "无记忆", "角度制", "加强型"}},
         CueCase{"set:speech=silent 7 + 8 = 0 1/x say expr:1+2", {}}, CueCase{"set:mute=on 7 + 8 = expr:1+2", {}},
         CueCase{"set:volume=0 7 say", {}}, CueCase{"set:rate=2 set:volume=3 7", {"7"}},
         CueCase{"set:readfunctions=on 1 6 sqrt", {"1", "6", "开方", "4"}},
@@ -330,11 +330,13 @@ INSTANTIATE_TEST_SUITE_P(
         CueCase{"set:digits=4 2 0 0 0 0 0 / 3 =", // 66666.67 read as 66670
                 {"2", "0", "0", "0", "0", "0", "除", "3", "等于", "6", "万", "6", "仟", "6", "佰", "7", "拾"}},
         CueCase{"set:digits=2 pi say", {"派", "3", "10", "1"}},
-        CueCase{"set:digits=4 1 2 say", {"1", "2", "1", "拾", "2"}}, CueCase{"status", {"无记忆"}},
-        CueCase{"1 2 + status", {"1", "2", "加", "1", "拾", "2", "加", "无记忆"}},
-        CueCase{"5 MS 2 sign / status", {"5", "MS", "2", "负", "除", "负", "2", "除", "记忆", "5"}},
-        CueCase{"F-E + 1 2 . 5 * status",
-                {"", "加", "1", "2", "10", "5", "乘", "1", "10", "2", "5", "E", "+", "0", "0", "1", "乘", "无记忆"}},
+        CueCase{"set:digits=4 1 2 say", {"1", "2", "1", "拾", "2"}},
+        CueCase{"status", {"无记忆", "角度制", "加强型"}}, // and the angle unit and view (were not said)
+        CueCase{"rad status", {"弧度制", "无记忆", "弧度制", "加强型"}},
+        CueCase{"1 2 + status", {"1", "2", "加", "1", "拾", "2", "加", "无记忆", "角度制", "加强型"}},
+        CueCase{"5 MS 2 sign / status", {"5", "MS", "2", "负", "除", "负", "2", "除", "记忆", "5", "角度制", "加强型"}},
+        CueCase{"F-E + 1 2 . 5 * status", {"",  "加", "1", "2", "10", "5", "乘", "1",      "10",     "2",
+                                           "5", "E",  "+", "0", "0",  "1", "乘", "无记忆", "角度制", "加强型"}},
         CueCase{"paste:123456789012345678901234 =", {"等于", "1", "10", "2", "3", "4", "5", "6", "7", "8",
                                                      "9",    "0", "1",  "2", "3", "4", "6", "E", "2", "3"}}));
 

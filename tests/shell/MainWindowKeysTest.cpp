@@ -314,7 +314,7 @@ private Q_SLOTS:
         QTest::newRow("? reads the operation and the memory")
             << QList<int>{Qt::Key_5, none, Qt::Key_Plus, shift, Qt::Key_Question, shift} << "0"
             << "5+"
-            << "5 加 5 加 无记忆";
+            << "5 加 5 加 无记忆 角度制 加强型"; // the angle unit and view too
         QTest::newRow("unmapped keys do nothing")
             << QList<int>{Qt::Key_A, none, Qt::Key_Home, none, Qt::Key_Ampersand, none, Qt::Key_V, alt} << "0"
             << ""

@@ -120,7 +120,8 @@ bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
     else if (token == "say")
         impl_->engine.SayDisplay();
     else if (token == "status")
-        impl_->engine.SayStatus();
+        // The driver has every key: the enhanced view.
+        impl_->engine.SayStatus({ScientificKeys::AngleCue(impl_->scientific.Angle()), "加强型"});
     else if (impl_->engine.QuickSetting(token)) {
         // a quick key of the listener's settings
     } else if (token.rfind("paste:", 0) == 0)
