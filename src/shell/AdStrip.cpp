@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/AdStrip.h"
 
+#include "adpage/PageSanitizer.h"
 #include "shell/WebUrl.h"
 #include "shell/pagefetch/PageFetcher.h"
 #include "update/ReservedNames.h"
@@ -8,7 +9,11 @@
 #include <QDesktopServices>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QTextCursor>
+#include <QThread>
 #include <QTimer>
+
+#include <memory>
 
 namespace tallyvox {
 namespace {
@@ -82,12 +87,10 @@ bool AdStrip::OpenLink(const QUrl &url)
 QVariant AdStrip::loadResource(int type, const QUrl &name)
 {
     Q_UNUSED(type);
-    // Inline data: images are part of the page already; the document
-    // decodes them itself when this returns nothing.
-    if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
-        return {};
-    // For anything else an empty but non-null answer: a null one would let
-    // the document fall back to reading local files itself.
+    Q_UNUSED(name);
+    // The document holds no image or style sheet, so nothing asks; should
+    // anything, an empty but non-null answer, as a null one would let the
+    // document fall back to reading local files itself.
     return QByteArray();
 }
 
@@ -119,11 +122,51 @@ void AdStrip::FinishLoad(const FetchedPage &page)
         Fail();
         return;
     }
-    const QString text = DecodePage(page.body, page.contentType);
-    if (html)
-        setHtml(text);
-    else
-        setPlainText(text);
+    // Decoding and parsing are bounded, but a megabyte of page still takes
+    // milliseconds the keys should not wait for: a worker does both, and the
+    // result comes back through the event loop. A strip gone by then never
+    // hears of it (the connection dies with it); a newer load ignores it.
+    auto result = std::make_shared<std::optional<SafePage>>();
+    QThread *worker = QThread::create([result, body = page.body, contentType = page.contentType, html] {
+        const std::string text = DecodePage(body, contentType).toStdString();
+        *result = html ? SanitizePage(text) : SanitizePlainText(text);
+    });
+    const quint64 generation = generation_;
+    connect(worker, &QThread::finished, this, [this, generation, result] { ShowPage(generation, *result); });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start(QThread::LowPriority);
+}
+
+void AdStrip::ShowPage(quint64 generation, const std::optional<SafePage> &runs)
+{
+    if (generation != generation_)
+        return;
+    if (!runs) {
+        Fail();
+        return;
+    }
+    clear();
+    QTextCursor cursor(document());
+    QTextCharFormat linkFormat;
+    linkFormat.setAnchor(true);
+    linkFormat.setFontUnderline(true);
+    linkFormat.setForeground(palette().link());
+    for (const PageRun &run : *runs) {
+        if (run.lineBreak) {
+            cursor.insertBlock();
+            continue;
+        }
+        const QString text = QString::fromStdString(run.text);
+        // Only a link the browser may open becomes one; the rest is text.
+        const QUrl target = run.link.empty() ? QUrl() : page_.resolved(QUrl(QString::fromStdString(run.link)));
+        if (!target.isEmpty() && IsWebUrl(target)) {
+            QTextCharFormat format = linkFormat;
+            format.setAnchorHref(target.toString(QUrl::FullyEncoded));
+            cursor.insertText(text, format);
+        } else {
+            cursor.insertText(text, QTextCharFormat());
+        }
+    }
     emit loaded(true);
 }
 

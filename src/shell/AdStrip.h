@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // AdStrip.h: the advertisement strip at the bottom of the main window.
 //
-// A read-only HTML view of one page from the maker's web server. It runs no
-// scripts (QTextBrowser knows none), fetches nothing but the page itself (no
-// images, style sheets or frames from anywhere), never follows a link
-// inside itself, and hands a clicked http/https link to the user's browser.
-// Loading is asynchronous and bounded (size and time); any failure leaves
-// the strip blank and reports nothing. The fetching itself is done by a
+// A read-only view of one page from the maker's web server. The page is
+// data, never markup handed to Qt: a worker thread parses it and keeps text,
+// line breaks and links (adpage/PageSanitizer.h), and the strip builds a flat
+// document of those runs itself. So the page runs no scripts, fetches
+// nothing (no images, style sheets or frames), never makes the program open
+// a local file, device or resource, and cannot nest the document's layout.
+// A clicked http/https link goes to the user's browser; the strip never
+// follows one itself. Loading is asynchronous and bounded (size, time, tags,
+// depth, elements, text); any failure or a page over a bound leaves the
+// strip blank and reports nothing. The fetching itself is done by a
 // PageFetcher from its own module, opened when the first load starts.
 #pragma once
 
@@ -14,6 +18,8 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QTimer;
 
@@ -21,6 +27,7 @@ namespace tallyvox {
 
 class PageFetcher;
 struct FetchedPage;
+struct PageRun;
 
 class AdStrip : public QTextBrowser {
     Q_OBJECT
@@ -56,6 +63,7 @@ protected:
 private:
     void StartLoad(quint64 generation);
     void FinishLoad(const FetchedPage &page);
+    void ShowPage(quint64 generation, const std::optional<std::vector<PageRun>> &runs);
     void Fail();
     void StopFetch();
 

@@ -17,8 +17,12 @@
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using tallyvox::AdStrip;
 using tallyvox::test::TestHttpServer;
@@ -45,6 +49,8 @@ private slots:
     void staysBlankOnFailure_data();
     void staysBlankOnFailure();
     void acceptsAPageOfExactlyTheCap();
+    void hostilePagesCostTheWindowNothing_data();
+    void hostilePagesCostTheWindowNothing();
     void navigateReturnsAtOnce();
     void laterNavigateWins();
     void runsNoScript();
@@ -147,6 +153,8 @@ void ShellNetTest::staysBlankOnFailure_data()
     QTest::newRow("server never answers") << "/stall";
     QTest::newRow("not a web address") << "file:///etc/hostname";
     QTest::newRow("reserved .invalid name") << "http://www.tallyvox.invalid/softs/tallyvox/ad.html";
+    QTest::newRow("redirect to a user name") << "/to-user";
+    QTest::newRow("over 8,192 characters of text") << "/long-text";
 }
 
 void ShellNetTest::staysBlankOnFailure()
@@ -159,6 +167,10 @@ void ShellNetTest::staysBlankOnFailure()
     server.serve("/image", TestHttpServer::Response(200, "GIF89a....", "image/gif"));
     server.stall("/stall");
     server.serve("/shown-first", Html("<p>previous advertisement</p>"));
+    server.serve("/to-user",
+                 TestHttpServer::Response(302, "", "text/html", true,
+                                          "Location: http://user:pw@" + server.base().substr(7) + "/shown-first\r\n"));
+    server.serve("/long-text", Html("<p>" + QByteArray(8193, 'z') + "</p>"));
 
     AdStrip strip;
     strip.SetTimeouts(300, 600);
@@ -183,14 +195,90 @@ void ShellNetTest::staysBlankOnFailure()
 void ShellNetTest::acceptsAPageOfExactlyTheCap()
 {
     TestHttpServer server;
-    const QByteArray body = "<p>" + QByteArray(AdStrip::kMaxPageBytes - 7, 'y') + "</p>";
+    const QByteArray shown = "<p>" + QByteArray(100, 'y') + "</p>";
+    const QByteArray body = "<!--" + QByteArray(AdStrip::kMaxPageBytes - 7 - shown.size(), ' ') + "-->" + shown;
     QCOMPARE(body.size(), AdStrip::kMaxPageBytes);
     server.serve("/softs/tallyvox/ad.html", TestHttpServer::Response(200, body.toStdString(), "text/html", false));
     AdStrip strip;
     QSignalSpy spy(&strip, &AdStrip::loaded);
     strip.Navigate(Page(server));
     QVERIFY(WaitLoaded(spy));
-    QCOMPARE(strip.toPlainText().size(), AdStrip::kMaxPageBytes - 7);
+    QCOMPARE(strip.toPlainText(), QString(100, QLatin1Char('y')));
+}
+
+// Pages that hung, crashed or made the old strip open local files. Each
+// must load (or be refused) at once, keep the event loop turning, open no
+// local file (an inotify watch on one the page names) and leave a document
+// without any image or other resource to load.
+void ShellNetTest::hostilePagesCostTheWindowNothing_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<bool>("shown");
+    auto nested = [](const char *open, const char *close, int levels) {
+        QByteArray page;
+        for (int i = 0; i < levels; ++i)
+            page += open;
+        page += "x";
+        for (int i = 0; i < levels; ++i)
+            page += close;
+        return page;
+    };
+    QTest::newRow("20 nested tables") << nested("<table><tr><td>", "</td></tr></table>", 20) << false;
+    QTest::newRow("3,000 nested tables") << nested("<table><tr><td>", "</td></tr></table>", 3000) << false;
+    QTest::newRow("60,000 nested divs") << nested("<div>", "</div>", 60000) << false;
+    QTest::newRow("20,000 nested lists") << nested("<ul><li>", "</li></ul>", 20000) << false;
+    QTest::newRow("2,100 line breaks") << nested("<br>", "", 2100) << false;
+    QTest::newRow("3 nested tables") << nested("<table><tr><td>", "</td></tr></table>", 3) << true;
+    for (const char *source : {"/dev/ptmx", "@FILE@", "file://@FILE@", "qrc:/icons/16.png"}) {
+        const QByteArray page = QByteArray("<p>ad</p><img src=\"") + source + "\"><link rel=\"stylesheet\" href=\"" +
+                                source + "\"><p style=\"background-image: url(" + source + ")\">more</p>";
+        QTest::newRow(source) << page << true;
+    }
+}
+
+void ShellNetTest::hostilePagesCostTheWindowNothing()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(bool, shown);
+    QTemporaryDir dir;
+    const QString local = dir.filePath(QStringLiteral("hostname"));
+    QFile file(local);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("secret\n") == 7);
+    file.close();
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0 && inotify_add_watch(watch, QFile::encodeName(local).constData(), IN_OPEN | IN_ACCESS) >= 0);
+
+    TestHttpServer server;
+    server.serve("/softs/tallyvox/ad.html", Html(page.replace("@FILE@", QFile::encodeName(local))));
+    AdStrip strip;
+    strip.resize(400, 60);
+    strip.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&strip));
+    // The longest the event loop went without turning while the page loaded.
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    QSignalSpy spy(&strip, &AdStrip::loaded);
+    sinceTick.start();
+    tick.start(5);
+    strip.Navigate(Page(server));
+    QVERIFY(spy.wait(10000));
+    strip.repaint();
+    QTest::qWait(100);
+    tick.stop();
+    QCOMPARE(spy.first().first().toBool(), shown);
+    QVERIFY2(longestGap < 1000, qPrintable(QString::number(longestGap)));
+    QCOMPARE(strip.toPlainText().isEmpty(), !shown);
+
+    char events[4096];
+    QCOMPARE(read(watch, events, sizeof events), ssize_t(-1)); // nothing opened or read it
+    close(watch);
+    for (QTextBlock block = strip.document()->begin(); block.isValid(); block = block.next()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+            QVERIFY(!fragment.fragment().charFormat().isImageFormat());
+    }
+    QCOMPARE(server.requests(), std::vector<std::string>{"/softs/tallyvox/ad.html"});
 }
 
 void ShellNetTest::navigateReturnsAtOnce()
