@@ -116,8 +116,9 @@ namespace {
 
 } // namespace
 
-std::string JsonString(const std::string &text)
+std::string JsonString(const std::string &whole)
 {
+    const std::string text = BoundedText(whole);
     std::string out = "\"";
     for (std::size_t at = 0; at < text.size();) {
         const char c = text[at];
@@ -169,6 +170,9 @@ std::string KeyDriver::JsonLine(const KeyRecord &record) const
                ", \"text\": " + JsonString(record.messages[i].text) + "}";
     }
     out += "]";
+    if (record.omittedCues || record.omittedMessages)
+        out += ", \"omitted\": {\"cues\": " + std::to_string(record.omittedCues) +
+               ", \"messages\": " + std::to_string(record.omittedMessages) + "}";
     if (impl_->clipboard)
         out += ", \"clipboard\": " + JsonString(*impl_->clipboard);
     if (impl_->expression)
