@@ -313,8 +313,9 @@ void TForTest::editInsert(const QString &functionText, const QString &newExpress
 void TForTest::rzbtbtn1Click()
 {
     const std::string output = EvaluateExpression(EditInPut->text().toStdString(), script_);
-    // The result shows while it is read.
-    EditOutPut->setText(QString::fromStdString(output));
+    // The result shows while it is read; a script's text result can be a
+    // megabyte, of which a bounded start is shown.
+    EditOutPut->setText(QString::fromStdString(BoundedText(output)));
 
     QPointer<TForTest> self(this);
     ReadOutHost host(*this);

@@ -242,6 +242,17 @@ private Q_SLOTS:
         QCOMPARE(display_->text(), QStringLiteral("-4"));
         Click(*window_, "btnNum2"); // the key ended at the fault: the digit appends
         QCOMPARE(display_->text(), QStringLiteral("-42"));
+
+        // A pasted text as long as the clipboard's edit takes: the display
+        // shows, and the box quotes, a bounded start of it (a box quoting all
+        // of it took seconds to lay out).
+        QGuiApplication::clipboard()->setText(QStringLiteral("1,5") + QString(32000, QLatin1Char('x')));
+        QTest::keyClick(display_, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(display_->text(), QStringLiteral("1,5") + QString(996, QLatin1Char('x')) + QStringLiteral("…"));
+        Click(*window_, "SpbNJC");
+        QCOMPARE(int(boxes.boxes.size()), 2);
+        QCOMPARE(boxes.boxes[1].text.size(), 1000);
+        QVERIFY(boxes.boxes[1].text.startsWith(QStringLiteral("'1,5xxx")));
     }
 
     // Key releases on the display, as the keyboard table maps them.

@@ -137,6 +137,7 @@ TEST(DriverProcess, LostOutputAndEndlessInputFail)
         {"echo 7 | @ --trace >/dev/full", 1, "cannot write the output"},
         {"cat /dev/zero | @", 2, "tallyvox-keys: a key line is longer than 65536 bytes"},
         {"printf 'x\\033[2J\\n' | @", 2, "tallyvox-keys: unknown key \"x\\u001b[2J\""},
+        {"@ \"paste:1,5$(head -c 5000 /dev/zero | tr '\\0' x)\" 'n!'", 0, "xxx…\", \"label\""},
         {"yes 1 | head -n 10005 | @", 0, "\"omitted\": {\"cues\": 5, \"messages\": 0}}"},
     };
     for (const Row &row : rows) {
