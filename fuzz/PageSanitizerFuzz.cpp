@@ -18,16 +18,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (!page)
             continue;
         std::size_t chars = 0;
+        int images = 0;
         for (const tallyvox::PageRun &run : *page) {
-            if (run.lineBreak != run.text.empty())
-                std::abort(); // a run is text or a break, never empty text
+            if (run.lineBreak ? !run.text.empty() || !run.image.empty() : run.text.empty() && run.image.empty())
+                std::abort(); // a run is text, an image or a break, never nothing
             chars += tallyvox::CharCount(run.text);
+            images += !run.image.empty();
             for (const char c : run.text)
                 if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
                     std::abort(); // no control character reaches the strip
         }
         // A text run holds a character at least; an element makes two breaks at most.
-        if (chars > limits.maxTextChars ||
+        if (chars > limits.maxTextChars || images > limits.maxImages ||
             page->size() > limits.maxTextChars + 2 * static_cast<std::size_t>(limits.maxElements) + 1)
             std::abort();
     }

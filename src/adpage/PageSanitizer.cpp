@@ -131,12 +131,32 @@ public:
     void Break(bool forced)
     {
         if (forced || lineHasText_)
-            runs_.push_back(PageRun{true, {}, {}});
+            runs_.push_back(PageRun{true, {}, {}, {}});
         lineHasText_ = false;
         space_ = false;
     }
 
     void Space() { space_ = lineHasText_; }
+
+    // An image run: its alt text (under the text limit) and its address.
+    bool Image(std::string_view alt, std::string_view source, const std::string &link)
+    {
+        PageRun run{false, {}, link, std::string(source)};
+        for (const char c : alt) {
+            const auto u = static_cast<unsigned char>(c);
+            if (u < 0x20 || u == 0x7f)
+                continue;
+            run.text += c;
+            if ((u & 0xC0) != 0x80 && ++chars_ > maxChars_)
+                return false;
+        }
+        if (space_)
+            Append(' ', link);
+        space_ = false;
+        runs_.push_back(std::move(run));
+        lineHasText_ = true;
+        return true;
+    }
 
     SafePage Finish()
     {
@@ -152,8 +172,8 @@ public:
 private:
     void Append(char c, const std::string &link)
     {
-        if (runs_.empty() || runs_.back().lineBreak || runs_.back().link != link)
-            runs_.push_back(PageRun{false, {}, link});
+        if (runs_.empty() || runs_.back().lineBreak || !runs_.back().image.empty() || runs_.back().link != link)
+            runs_.push_back(PageRun{false, {}, link, {}});
         runs_.back().text += c;
         lineHasText_ = true;
     }
@@ -195,6 +215,7 @@ std::optional<SafePage> SanitizePage(std::string_view html, const PageLimits &li
     RunBuilder runs(limits.maxTextChars);
     std::string link;
     int elements = 0;
+    int images = 0;
     std::vector<Frame> stack;
     stack.push_back(Frame{output->document, 0, {}, false});
     while (!stack.empty()) {
@@ -230,9 +251,12 @@ std::optional<SafePage> SanitizePage(std::string_view html, const PageLimits &li
             continue;
         }
         if (element.tag == GUMBO_TAG_IMG) {
-            if (const GumboAttribute *alt = gumbo_get_attribute(&element.attributes, "alt"))
-                if (!runs.Text(alt->value, link))
-                    return std::nullopt;
+            const GumboAttribute *alt = gumbo_get_attribute(&element.attributes, "alt");
+            const GumboAttribute *source = gumbo_get_attribute(&element.attributes, "src");
+            const bool kept = source && *source->value && images < limits.maxImages;
+            images += kept;
+            if (kept ? !runs.Image(alt ? alt->value : "", source->value, link) : alt && !runs.Text(alt->value, link))
+                return std::nullopt;
             continue;
         }
         if (element.tag == GUMBO_TAG_TD || element.tag == GUMBO_TAG_TH)

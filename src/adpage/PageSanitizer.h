@@ -4,8 +4,9 @@
 // The page comes from the network at every start, over plain http by
 // default, so it is data from a stranger. It is parsed by an HTML5 parser
 // (gumbo, which reads only the bytes it is given) and reduced to runs of
-// text, line breaks and link addresses; everything else (scripts, styles,
-// images, frames, forms, tables as tables) is dropped. The result is flat,
+// text, line breaks, link addresses and the addresses of a few images, which
+// are data for whoever shows them to check, fetch and decode; everything
+// else (scripts, styles, frames, forms, tables as tables) is dropped. The result is flat,
 // so whatever shows it lays out a bounded amount of text in one level.
 //
 // Bounded before and while parsing: a page with more tags than the element
@@ -26,14 +27,16 @@ struct PageLimits {
     int maxDepth = 32;               // elements nested, counting <html> and <body>
     int maxElements = 2000;          // elements in the tree, implied ones too
     std::size_t maxTextChars = 8192; // characters of text shown
+    int maxImages = 4;               // images beyond these are their alt text
 };
 
 // One piece of the page: a run of text (whitespace collapsed as a browser
-// would), or a line break.
+// would), an image, or a line break.
 struct PageRun {
     bool lineBreak = false;
-    std::string text; // UTF-8
-    std::string link; // the href of the enclosing <a>, as written; empty when none
+    std::string text;  // UTF-8; for an image its alt text, shown unless the image is
+    std::string link;  // the href of the enclosing <a>, as written; empty when none
+    std::string image; // an <img>'s src, as written; empty for text
 };
 
 using SafePage = std::vector<PageRun>;

@@ -9,14 +9,17 @@
 namespace tallyvox {
 namespace {
 
-// The runs as one text: a line break is "\n", a link "[text](href)".
+// The runs as one text: a line break is "\n", a link "[text](href)", an
+// image "{src|alt}".
 std::string Shown(const std::optional<SafePage> &page)
 {
     if (!page)
         return "(refused)";
     std::string out;
-    for (const PageRun &run : *page)
-        out += run.lineBreak ? "\n" : run.link.empty() ? run.text : "[" + run.text + "](" + run.link + ")";
+    for (const PageRun &run : *page) {
+        const std::string text = run.image.empty() ? run.text : "{" + run.image + "|" + run.text + "}";
+        out += run.lineBreak ? "\n" : run.link.empty() ? text : "[" + text + "](" + run.link + ")";
+    }
     return out;
 }
 
@@ -52,7 +55,10 @@ TEST(PageSanitizer, KeepsTextBreaksAndLinksOnly)
         {"<a href=\"http://x.test/buy\">buy <i>now</i></a> or <a>not</a>", "[buy now](http://x.test/buy) or not"},
         {"<a href=\"javascript:alert(1)\">js</a>", "[js](javascript:alert(1))"}, // the window decides what opens
         {"<head><title>T</title><style>p{}</style></head><script>alert(1)</script><p>seen</p>", "seen"},
-        {"<img src=\"/dev/ptmx\" alt=\"picture\"><img src=\"x.png\">", "picture"},
+        // Images are addresses for the window to check; the fifth is its alt text.
+        {"a <img src=\"/dev/ptmx\" alt=\"pic\"><a href=\"/b\"><img src=\"x.png\"></a><img alt=\"no src\">",
+         "a {/dev/ptmx|pic}[{x.png|}](/b)no src"},
+        {"<img src=1 alt=a><img src=2><img src=3><img src=4><img src=5 alt=e><img src=6>", "{1|a}{2|}{3|}{4|}e"},
         {"<iframe src=\"x\">inner</iframe><svg><text>vector</text></svg><input value=v>ok", "ok"},
         {"<p>&lt;b&gt; &amp; caf&eacute;</p>", "<b> & café"},
         {"text without tags", "text without tags"},

@@ -9,10 +9,12 @@
 #include "tests/support/TestHttpServer.h"
 #include "update/update.h"
 
+#include <QBuffer>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStringEncoder>
@@ -20,6 +22,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -54,7 +58,8 @@ private slots:
     void navigateReturnsAtOnce();
     void laterNavigateWins();
     void runsNoScript();
-    void fetchesNothingButThePage();
+    void fetchesNothingButThePageAndItsWebImages();
+    void showsWebImagesWithinBounds();
     void linksOpenOnlyInTheBrowserWhenClicked();
     void decodesTheDeclaredCharset();
     void destroyedWhileLoading();
@@ -278,7 +283,6 @@ void ShellNetTest::hostilePagesCostTheWindowNothing()
         for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
             QVERIFY(!fragment.fragment().charFormat().isImageFormat());
     }
-    QCOMPARE(server.requests(), std::vector<std::string>{"/softs/tallyvox/ad.html"});
 }
 
 void ShellNetTest::navigateReturnsAtOnce()
@@ -337,7 +341,7 @@ void ShellNetTest::runsNoScript()
     QCOMPARE(server.requests(), std::vector<std::string>{"/softs/tallyvox/ad.html"});
 }
 
-void ShellNetTest::fetchesNothingButThePage()
+void ShellNetTest::fetchesNothingButThePageAndItsWebImages()
 {
     TestHttpServer server;
     QTemporaryDir dir;
@@ -358,11 +362,17 @@ void ShellNetTest::fetchesNothingButThePage()
     strip.resize(400, 60);
     strip.show();
     QSignalSpy spy(&strip, &AdStrip::loaded);
+    QSignalSpy images(&strip, &AdStrip::imagesDone);
     strip.Navigate(Page(server));
     QVERIFY(WaitLoaded(spy));
+    QVERIFY(images.wait(5000));
     QVERIFY(QTest::qWaitForWindowExposed(&strip));
     QTest::qWait(200);
-    QCOMPARE(server.requests(), std::vector<std::string>{"/softs/tallyvox/ad.html"});
+    // The two web images are asked for (and missing); the style sheet, the
+    // frame and the local file never.
+    std::vector<std::string> requests = server.requests();
+    std::sort(requests.begin(), requests.end());
+    QCOMPARE(requests, (std::vector<std::string>{"/relative.png", "/remote.png", "/softs/tallyvox/ad.html"}));
     // The page cannot make the strip read local files either: the red
     // picture must not be drawn.
     const QImage shot = strip.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -373,6 +383,64 @@ void ShellNetTest::fetchesNothingButThePage()
     }
     QVERIFY(!red);
     QVERIFY(strip.toPlainText().contains(QStringLiteral("text")));
+}
+
+// Web images are shown in place of their alt text; one over a bound, or not
+// PNG, JPEG or GIF, keeps its alt text.
+void ShellNetTest::showsWebImagesWithinBounds()
+{
+    auto png = [](QSize size, bool noise) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        for (int y = 0; noise && y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                image.setPixel(x, y, QRandomGenerator::global()->generate());
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return buffer.data().toStdString();
+    };
+    TestHttpServer server;
+    server.serve("/pic.png", TestHttpServer::Response(200, png({120, 80}, false), "image/png"));
+    server.serve("/wide.png", TestHttpServer::Response(200, png({1500, 1000}, false), "image/png"));
+    server.serve("/noise.png", TestHttpServer::Response(200, png({300, 300}, true), "image/png"));
+    server.serve("/pic.svg", TestHttpServer::Response(200,
+                                                      "<svg xmlns='http://www.w3.org/2000/svg' width='9' "
+                                                      "height='9'><rect width='9' height='9'/></svg>",
+                                                      "image/svg+xml"));
+    server.serve("/softs/tallyvox/ad.html",
+                 Html("<p><a href='/buy'><img src='/pic.png' alt='PIC'></a><img src='/wide.png' alt='WIDE'>"
+                      "<img src='/noise.png' alt='NOISE'><img src='/pic.svg' alt='SVG'></p>"));
+    AdStrip strip;
+    QSignalSpy spy(&strip, &AdStrip::loaded);
+    QSignalSpy images(&strip, &AdStrip::imagesDone);
+    strip.Navigate(Page(server));
+    QVERIFY(WaitLoaded(spy));
+    QVERIFY(images.wait(5000));
+    QList<QTextImageFormat> shown;
+    for (QTextBlock block = strip.document()->begin(); block.isValid(); block = block.next()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+            if (fragment.fragment().charFormat().isImageFormat())
+                shown.append(fragment.fragment().charFormat().toImageFormat());
+    }
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].height(), qreal(AdStrip::kMaxImageHeight)); // 120x80 is scaled to the strip: 84x56
+    QCOMPARE(shown[0].width(), qreal(84));
+    QCOMPARE(shown[0].anchorHref(), QString::fromStdString(server.url("/buy")));
+    QVERIFY(strip.document()->resource(QTextDocument::ImageResource, QUrl(shown[0].name())).isValid());
+    const QString text = strip.toPlainText();
+    QVERIFY2(!text.contains(QStringLiteral("PIC")) && text.contains(QStringLiteral("WIDE")) &&
+                 text.contains(QStringLiteral("NOISE")) && text.contains(QStringLiteral("SVG")),
+             qPrintable(text));
+
+    // Side by side, with and without alt text, each takes its own place.
+    server.serve("/two.html", Html("<p>a<img src='/pic.png'><img src='/pic.png' alt='TWO'>b</p>"));
+    spy.clear();
+    images.clear();
+    strip.Navigate(Page(server, "/two.html"));
+    QVERIFY(WaitLoaded(spy));
+    QVERIFY(images.wait(5000));
+    QCOMPARE(strip.toPlainText(), QStringLiteral("a\ufffc\ufffcb"));
 }
 
 void ShellNetTest::linksOpenOnlyInTheBrowserWhenClicked()
