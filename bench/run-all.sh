@@ -1,8 +1,10 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark of a build: the Google Benchmark programs, the memory
-# over long use, then the start-up bench (which needs Xvfb). The last two
-# fail when a target is missed; the others run on regardless.
+# over long use, the driver's memory on endless input, the key latency while
+# hostile advertisement pages load and the start-up bench (the last two under
+# Xvfb). All but the first fail when a target is missed; the others run on
+# regardless.
 # usage: bench/run-all.sh [BUILD_DIR]
 set -euo pipefail
 BUILD=$(realpath "${1:-build}")
@@ -16,6 +18,10 @@ done
 missed=0
 echo "== memory over long use"
 "$HERE/script/memory_over_use.py" "$BUILD" || missed=1
+echo "== driver memory on an endless standard input"
+"$HERE/keys/stdin_memory.sh" "$BUILD" || missed=1
+echo "== advertisement page: key latency while hostile pages load"
+xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- "$BUILD/bench/ad_page_latency" || missed=1
 echo "== start-up"
 "$HERE/startup/run.sh" "$BUILD" || missed=1
 exit "$missed"

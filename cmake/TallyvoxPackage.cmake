@@ -20,7 +20,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# What the programs link is found by dpkg-shlibdeps (Qt, libcurl, ...).
+# What the programs link is found by dpkg-shlibdeps (Qt, libcurl, gumbo, ...).
 # What they open by name at run time it cannot see: SDL2 for the sound, the
 # Qt platform plugins for the window; and the Chinese captions need a CJK
 # font. libupdate.so and the modules are private, in /usr/lib/tallyvox.

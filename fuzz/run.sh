@@ -41,7 +41,7 @@ run_target() {
 
 failed=0
 running=0
-for target in fuzz_cue fuzz_number_text fuzz_engine_paste fuzz_manifest fuzz_web_address; do
+for target in fuzz_cue fuzz_number_text fuzz_engine_paste fuzz_manifest fuzz_web_address fuzz_page; do
     if [ $running -ge "$JOBS" ]; then
         wait -n || failed=1
         running=$((running - 1))

@@ -87,6 +87,8 @@ def main():
         "fuzz_manifest": literals(source, "tests/update/ManifestTest.cpp"),
         "fuzz_web_address": [s for s in literals(source, "tests/update/ManifestTest.cpp", "tests/update/UpdateCheckTest.cpp",
                                                    "tests/shell/ShellNetTest.cpp") if b"://" in s],
+        "fuzz_page": [s for s in literals(source, "tests/adpage/PageSanitizerTest.cpp", "tests/shell/ShellNetTest.cpp")
+                      if b"<" in s],
     }
     # A paste of the key-sequence table, then a row of keypad keys.
     for row in literals(source, "tests/engine/KeySequenceTest.cpp"):

@@ -10,7 +10,7 @@ build-essential cmake pkg-config git clang-format python3
 clang libclang-rt-14-dev llvm
 qt6-base-dev qt6-base-dev-tools qt6-declarative-dev
 libsdl2-dev libseccomp-dev libcurl4-openssl-dev libfontconfig-dev
-libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libgumbo-dev
 espeak-ng sox librsvg2-bin
 fonts-wqy-microhei
 xvfb xauth x11-utils libx11-dev imagemagick xdotool

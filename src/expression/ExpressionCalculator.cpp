@@ -256,8 +256,28 @@ bool CommasSeparateArgumentsOnly(std::string_view expression)
 
 } // namespace
 
+bool ExpressionTooDeep(std::string_view expression)
+{
+    int depth = 0;
+    for (const Item &token : Tokenize(expression)) {
+        int extra = 0;
+        if (token.kind == TokenKind::Open)
+            ++depth;
+        else if (token.kind == TokenKind::Close)
+            depth = std::max(depth - 1, 0);
+        else if (token.kind == TokenKind::Text)
+            extra = static_cast<int>(std::count_if(token.text.begin(), token.text.end(),
+                                                   [](char c) { return c == '(' || c == '[' || c == '{'; }));
+        if (depth + extra > kMaxExpressionDepth)
+            return true;
+    }
+    return false;
+}
+
 std::string RewritePowers(std::string_view expression)
 {
+    if (ExpressionTooDeep(expression))
+        return std::string(expression);
     const std::vector<Item> tokens = Tokenize(expression);
     std::size_t pos = 0;
     std::vector<Item> items = Level(tokens, pos, false);
@@ -402,7 +422,7 @@ ExpressionEdit InsertFunction(const ExpressionEdit &edit, std::string_view funct
 
 std::string EvaluateExpression(std::string_view expression, ScriptEvaluator &script)
 {
-    if (!CommasSeparateArgumentsOnly(expression))
+    if (ExpressionTooDeep(expression) || !CommasSeparateArgumentsOnly(expression))
         return {};
     return script.EvalScript(BuildExpressionStatement(expression), kExpressionResultVariable);
 }

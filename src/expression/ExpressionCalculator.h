@@ -32,7 +32,17 @@ std::string UpperCaseLetters(std::string_view text);
 // operand is a number, a name, a quoted text or a bracketed group, with the
 // calls, indexes and member accesses that follow it. A "^" without two such
 // operands, and everything inside quotes, is left as it is.
+// Too deep an expression is left as it is (and EvaluateExpression refuses it).
 std::string RewritePowers(std::string_view expression);
+
+// Brackets nest at most this deep: the rewriting and the script's parser
+// both recurse once per level, so deeper nesting could exhaust a stack.
+inline constexpr int kMaxExpressionDepth = 256;
+
+// Whether brackets nest deeper than kMaxExpressionDepth. Inside quotes every
+// opening bracket counts as one more level (a template's ${...} is parsed
+// as code), which errs on the side of refusing.
+bool ExpressionTooDeep(std::string_view expression);
 
 // The prelude, "result = ", and the expression with a–z upper-cased, so
 // that "sin", "Sin" and "SIN" all call the prelude's SIN, and "^" rewritten
@@ -82,6 +92,7 @@ ExpressionEdit InsertFunction(const ExpressionEdit &edit, std::string_view funct
 
 // The result text of an expression: its statement run by the script
 // evaluator, the value of "result" as text, "" on any failure.
+// An expression too deep (ExpressionTooDeep) fails like any other: empty.
 std::string EvaluateExpression(std::string_view expression, ScriptEvaluator &script);
 
 // Calculate: the result text, then its read-out ("等于", the sign, the words,

@@ -2,6 +2,7 @@
 #include "expression/ExpressionWindow.h"
 
 #include "expression/QueuedPress.h"
+#include "numbers/Utf8.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -150,10 +151,11 @@ public:
     }
     void ShowMessage(const std::string &caption, const std::string &text) override
     {
+        const QString shown = FromUtf8(BoundedText(text));
         if (hooks_.showMessage)
-            hooks_.showMessage(FromUtf8(caption), FromUtf8(text));
+            hooks_.showMessage(FromUtf8(caption), shown);
         else
-            QMessageBox::information(window_.data(), FromUtf8(caption), FromUtf8(text));
+            QMessageBox::information(window_.data(), FromUtf8(caption), shown);
     }
     // A newer calculation's read-out ends this one for good, or the rest of
     // this number would be heard glued to the newer one.
@@ -328,8 +330,9 @@ void TForTest::editInsert(const QString &functionText, const QString &newExpress
 void TForTest::rzbtbtn1Click()
 {
     const std::string output = EvaluateExpression(EditInPut->text().toStdString(), script_);
-    // The result shows while it is read.
-    EditOutPut->setText(QString::fromStdString(output));
+    // The result shows while it is read; a script's text result can be a
+    // megabyte, of which a bounded start is shown.
+    EditOutPut->setText(QString::fromStdString(BoundedText(output)));
 
     QPointer<TForTest> self(this);
     ReadOutHost host(*this);

@@ -82,4 +82,12 @@ std::size_t WellFormedCharLength(std::string_view text, std::size_t at)
     return length;
 }
 
+std::string BoundedText(std::string_view utf8, std::size_t maxChars)
+{
+    const std::size_t whole = ByteOffsetOfChar(utf8, maxChars);
+    if (whole == utf8.size() || maxChars == 0)
+        return std::string(utf8.substr(0, whole));
+    return std::string(utf8.substr(0, ByteOffsetOfChar(utf8, maxChars - 1))) + "…";
+}
+
 } // namespace tallyvox

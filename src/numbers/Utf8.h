@@ -32,4 +32,14 @@ void PopLastChar(std::string &utf8);
 // For text from outside, which must be checked rather than walked.
 std::size_t WellFormedCharLength(std::string_view text, std::size_t at);
 
+// Texts from outside (a paste, a typed expression, a server's notes) can be
+// megabytes long, and laying one out in a window or quoting it in a message
+// costs time in proportion. Every place that shows or quotes such a text
+// shows at most this many characters of it.
+inline constexpr std::size_t kMaxShownChars = 1000;
+
+// The text whole when it has at most maxChars characters, else its first
+// maxChars - 1 characters and "…" (never half a character).
+std::string BoundedText(std::string_view utf8, std::size_t maxChars = kMaxShownChars);
+
 } // namespace tallyvox

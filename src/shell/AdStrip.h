@@ -1,26 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // AdStrip.h: the advertisement strip at the bottom of the main window.
 //
-// A read-only HTML view of one page from the maker's web server. It runs no
-// scripts (QTextBrowser knows none), fetches nothing but the page itself (no
-// images, style sheets or frames from anywhere), never follows a link
-// inside itself, and hands a clicked http/https link to the user's browser.
-// Loading is asynchronous and bounded (size and time); any failure leaves
-// the strip blank and reports nothing. The fetching itself is done by a
+// A read-only view of one page from the maker's web server. The page is
+// data, never markup handed to Qt: a worker thread parses it and keeps text,
+// line breaks, links and a few image addresses (adpage/PageSanitizer.h), and
+// the strip builds a flat document of those runs itself. So the page runs
+// no scripts, loads no style sheet or frame, never makes the program open a
+// local file, device or resource, and cannot nest the document's layout.
+// Its images are fetched by the strip itself, from http(s) only and under
+// the page's limits, decoded off the window's thread (PNG, JPEG or GIF,
+// bounded in bytes and pixels, scaled to the strip) and shown in place of
+// their alt text; an image that fails keeps its alt text.
+// A clicked http/https link goes to the user's browser; the strip never
+// follows one itself. Loading is asynchronous and bounded (size, time, tags,
+// depth, elements, text); any failure or a page over a bound leaves the
+// strip blank and reports nothing. The fetching itself is done by a
 // PageFetcher from its own module, opened when the first load starts.
 #pragma once
 
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QUrl>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
+class QImage;
 class QTimer;
 
 namespace tallyvox {
 
 class PageFetcher;
 struct FetchedPage;
+struct PageRun;
 
 class AdStrip : public QTextBrowser {
     Q_OBJECT
@@ -29,6 +42,9 @@ public:
     static constexpr qint64 kMaxPageBytes = 1024 * 1024;
     static constexpr int kTransferTimeoutMs = 15000; // no data for this long ends the load
     static constexpr int kTotalTimeoutMs = 30000;    // the whole load never takes longer
+    static constexpr qint64 kMaxImageBytes = 256 * 1024;
+    static constexpr qint64 kMaxImagePixels = 1024 * 1024; // as the image says it is, before scaling
+    static constexpr int kMaxImageHeight = 56;             // shown at most this high
 
     explicit AdStrip(QWidget *parent = nullptr);
     ~AdStrip() override;
@@ -49,6 +65,8 @@ signals:
     // A load ended: true when the page is shown, false when the strip was
     // left blank.
     void loaded(bool ok);
+    // Every image of the page shown is in, or has been given up.
+    void imagesDone();
 
 protected:
     QVariant loadResource(int type, const QUrl &name) override;
@@ -56,11 +74,27 @@ protected:
 private:
     void StartLoad(quint64 generation);
     void FinishLoad(const FetchedPage &page);
+    void ShowPage(quint64 generation, const std::optional<std::vector<PageRun>> &runs);
+    void StartImages(quint64 generation);
+    void DecodeImage(quint64 generation, std::size_t index, const FetchedPage &fetched);
+    void ShowImage(quint64 generation, std::size_t index, const QImage &image);
+    void ImageDone();
     void Fail();
     void StopFetch();
 
+    // An image of the page: where its alt text stands, and its fetch.
+    struct PendingImage {
+        QTextCursor place;
+        QUrl source;
+        QString link;
+        std::unique_ptr<PageFetcher> fetcher;
+    };
+
     std::unique_ptr<PageFetcher> fetcher_; // created by the first load
     QTimer *totalTimer_ = nullptr;
+    std::vector<PendingImage> images_;
+    std::size_t imagesLeft_ = 0;
+    QTimer *imageTimer_ = nullptr; // the images' own total time
     QUrl page_;
     quint64 generation_ = 0; // bumped by every Navigate, so a stale start is ignored
     int transferTimeoutMs_ = kTransferTimeoutMs;

@@ -5,6 +5,7 @@
 
 #include "editex/EditEx.h"
 #include "expression/ExpressionWindow.h"
+#include "numbers/Utf8.h"
 #include "scientific/ScientificKeys.h"
 #include "shell/AdStrip.h"
 #include "shell/KeyAccessibility.h"
@@ -207,12 +208,14 @@ void TFrmMain::RefreshFromEngine()
 {
     // Runs between every two cues of a read-out: only what changed is redone.
     bool textChanged = false;
-    const QString display = QString::fromStdString(engine_.DisplayText);
+    // A pasted text can be megabytes; the display and the label lay out a
+    // bounded start of it (the engine keeps it whole).
+    const QString display = QString::fromStdString(BoundedText(engine_.DisplayText));
     if (edtInput->text() != display) {
         edtInput->setText(display);
         textChanged = true;
     }
-    const QString label = QString::fromStdString(engine_.LabelText);
+    const QString label = QString::fromStdString(BoundedText(engine_.LabelText));
     if (lblInput->text() != label) {
         lblInput->setText(label);
         textChanged = true;
@@ -306,7 +309,8 @@ void TFrmMain::FocusInput()
 void TFrmMain::ReportFault(const std::string &message)
 {
     RefreshFromEngine();
-    QMessageBox box(QMessageBox::Critical, kTitle, QString::fromStdString(message), QMessageBox::Ok,
+    // A message may quote the display: a bounded start of it keeps the box quick.
+    QMessageBox box(QMessageBox::Critical, kTitle, QString::fromStdString(BoundedText(message)), QMessageBox::Ok,
                     isVisible() ? this : nullptr);
     box.exec();
 }

@@ -14,7 +14,7 @@ namespace tallyvox {
 
 namespace {
 
-constexpr std::array kSignals{SIGTERM, SIGINT};
+constexpr std::array kSignals{SIGTERM, SIGINT, SIGHUP};
 int pipeEnds[2] = {-1, -1};
 
 void OnSignal(int signal)

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Ends the program cleanly on SIGTERM and SIGINT (kill, a desktop logout,
-// Ctrl+C in a terminal). The handler only writes the signal's number to a
+// Ends the program cleanly on SIGTERM, SIGINT and SIGHUP (kill, a desktop
+// logout, Ctrl+C in a terminal, the terminal closing). The handler only writes the signal's number to a
 // pipe; the event loop reads it and runs the close callback there, so the
 // window's close steps run as for the close box, whatever the program was
 // doing, and the program ends as after the close box, with status 0. The
 // handlers are one-shot: a second signal ends the program at once, should the
 // close itself hang. A signal that was ignored when the program started
-// stays ignored, as the shell meant.
+// stays ignored, as the shell (or nohup) meant.
 #pragma once
 
 #include <QObject>

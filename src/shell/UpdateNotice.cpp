@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/UpdateNotice.h"
 
+#include "numbers/Utf8.h"
 #include "shell/WebUrl.h"
 #include "update/update.h"
 
@@ -25,13 +26,10 @@ constexpr qsizetype kMaxNoteLines = 40;
 constexpr qsizetype kMaxLineChars = 200;
 constexpr qsizetype kMaxVersionChars = 40;
 
+// At most chars characters, then "…".
 QString Capped(const QString &text, qsizetype chars)
 {
-    if (text.size() <= chars)
-        return text;
-    if (text.at(chars - 1).isHighSurrogate())
-        --chars; // never half a character
-    return text.left(chars) + QStringLiteral("…");
+    return QString::fromStdString(BoundedText(text.toStdString(), static_cast<std::size_t>(chars) + 1));
 }
 
 // Server text as it may be shown: without control and format characters,

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include <openssl/crypto.h>
@@ -141,7 +142,28 @@ struct Sink {
     std::size_t size = 0;
     bool overflow = false;
     bool notOk = false;
+    bool credentials = false; // a redirect named a user: refused before its request
 };
+
+// Called before each request, the first and every redirect's: libcurl would
+// send the user name and password a redirect's address carries (and an
+// address with them can dress a foreign host up as ours), so such a request
+// is never made.
+int BeforeRequest(void *context, char *, char *, int, int)
+{
+    auto *sink = static_cast<Sink *>(context);
+    char *url = nullptr;
+    if (curl_easy_getinfo(sink->curl, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || !url)
+        return CURL_PREREQFUNC_ABORT;
+    std::string_view rest(url);
+    const std::size_t scheme = rest.find("://");
+    rest = scheme == std::string_view::npos ? std::string_view{} : rest.substr(scheme + 3);
+    if (rest.substr(0, rest.find_first_of("/?#")).find('@') != std::string_view::npos) {
+        sink->credentials = true;
+        return CURL_PREREQFUNC_ABORT;
+    }
+    return CURL_PREREQFUNC_OK;
+}
 
 // Bodies of followed redirects never arrive here; any other status than
 // 200 stops the transfer before its body (an error page) is read.
@@ -167,6 +189,8 @@ std::size_t Write(char *data, std::size_t, std::size_t count, void *context)
 int Classify(CURLcode code, const Sink &sink, int httpStatus, long proxyStatus)
 {
     // A proxy that refuses the tunnel ends the transfer as a receive error.
+    if (sink.credentials)
+        return TALLYVOX_FETCH_BAD_ADDRESS;
     if (code != CURLE_OK && proxyStatus != 0 && proxyStatus / 100 != 2)
         return TALLYVOX_FETCH_CONNECT_FAILED;
     switch (code) {
@@ -301,6 +325,8 @@ int Fetch(const char *url, const TallyvoxFetchOptions &options, char *body, std:
     option(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(capacity));
     option(CURLOPT_WRITEFUNCTION, &Write);
     option(CURLOPT_WRITEDATA, &sink);
+    option(CURLOPT_PREREQFUNCTION, &BeforeRequest);
+    option(CURLOPT_PREREQDATA, &sink);
     option(CURLOPT_NOSIGNAL, 1L);
     option(CURLOPT_QUICK_EXIT, 1L);
     option(CURLOPT_USERAGENT, options.userAgent);

@@ -22,7 +22,7 @@ extern "C" {
 /* The outcome of one fetch; the same meanings as FetchStatus in HttpGet.h. */
 enum TallyvoxFetchStatus {
     TALLYVOX_FETCH_OK = 0,             /* status 200, whole body stored */
-    TALLYVOX_FETCH_BAD_ADDRESS = 1,    /* not http(s), or a redirect to another scheme */
+    TALLYVOX_FETCH_BAD_ADDRESS = 1,    /* not http(s), or a redirect to another scheme or to a user@ address */
     TALLYVOX_FETCH_LOOKUP_FAILED = 2,  /* the host (or the proxy) does not resolve */
     TALLYVOX_FETCH_CONNECT_FAILED = 3, /* refused, unreachable, or no trusted TLS session */
     TALLYVOX_FETCH_TIMED_OUT = 4,      /* the overall or the connect time ran out */

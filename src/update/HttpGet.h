@@ -26,7 +26,7 @@ struct FetchLimits {
 
 enum class FetchStatus {
     Ok,               // status 200, whole body read
-    BadAddress,       // the address, or a redirect's target, is not http or https
+    BadAddress,       // the address, or a redirect's target, is not http or https or names a user
     LookupFailed,     // the host name (or the proxy's) does not resolve
     ConnectFailed,    // no address accepted the connection, or no trusted TLS session
     TimedOut,         // the overall or the connect time ran out

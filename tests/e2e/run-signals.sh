@@ -1,6 +1,6 @@
 #!/bin/bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# SIGTERM and SIGINT end the real program cleanly and within a second: before
+# SIGTERM, SIGINT and SIGHUP end the real program cleanly and within a second: before
 # any cue, after a cue has brought the sound library up (which would take the
 # signals over unless told not to), and in the middle of a read-out. "Cleanly"
 # is status 0: the program ends through its close steps, as after the close
@@ -79,6 +79,7 @@ one_case() {
 one_case "TERM before any cue"          TERM   ""                                    0.2  no
 one_case "TERM after a cue"             TERM   "7"                                   0.6  yes
 one_case "INT after a cue"              INT    "7"                                   0.6  yes
+one_case "HUP after a cue"              HUP    "7"                                   0.6  yes
 one_case "TERM during a read-out"       TERM   "9 8 7 6 5 4 3 2 1 plus 1 Return"     0.8  yes
 one_case "INT during a read-out"        INT    "9 8 7 6 5 4 3 2 1 plus 1 Return"     0.8  yes
 

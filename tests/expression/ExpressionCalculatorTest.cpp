@@ -99,6 +99,7 @@ TEST(ExpressionStatement, CaretIsThePowerWithItsPrecedence)
         {"A^=2", "A^=2"},
         {"(2^3", "(Math.pow(2,3)"},
         {"2^3)", "Math.pow(2,3))"},
+        {"((2^3))", "((Math.pow(2,3)))"},
     };
     for (const auto &[expression, rewritten] : cases)
         EXPECT_EQ(RewritePowers(expression), rewritten) << expression;
@@ -182,6 +183,10 @@ struct CalculationCase {
 
 TEST(CalculateExpression, ResultsAndTheirCues)
 {
+    // Bracket depth: the deepest allowed, one more, and what crashed the rewriting.
+    auto nested = [](int levels) { return std::string(levels, '(') + "2^3" + std::string(levels, ')'); };
+    const std::string deepest = nested(kMaxExpressionDepth), tooDeep = nested(kMaxExpressionDepth + 1),
+                      crashed = nested(50000), quoted = "'" + std::string(kMaxExpressionDepth + 1, '[') + "'";
     const Cues oneThird = [] {
         Cues cues = {"等于", "0", "10"};
         cues.insert(cues.end(), 15, "3");
@@ -246,6 +251,10 @@ TEST(CalculateExpression, ResultsAndTheirCues)
         {"asin(2)", "NAN", {"等于", "错误"}, true},
         {"1<2", "true", {"等于", "错误"}, true},
         {"'1.25'+'X'", "1.25X", {"等于", "错误"}, true},
+        {deepest.c_str(), "8", {"等于", "8"}, false},
+        {tooDeep.c_str(), "", {"等于", "错误"}, true},
+        {crashed.c_str(), "", {"等于", "错误"}, true},
+        {quoted.c_str(), "", {"等于", "错误"}, true},
     };
     ScriptEvaluator script(SandboxProgram());
     for (const CalculationCase &c : cases) {

@@ -242,6 +242,13 @@ private Q_SLOTS:
         QCOMPARE(display_->text(), QStringLiteral("错误！"));
         Click(*window_, "btnNum2");
         QCOMPARE(display_->text(), QStringLiteral("2"));
+
+        // A pasted text as long as the clipboard's edit takes is refused
+        // whole, quickly, and leaves the display as it was.
+        QGuiApplication::clipboard()->setText(QStringLiteral("1,5") + QString(32000, QLatin1Char('x')));
+        QTest::keyClick(display_, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(display_->text(), QStringLiteral("2"));
+        QCOMPARE(int(boxes.boxes.size()), 0);
     }
 
     // Key releases on the display, as the keyboard table maps them.

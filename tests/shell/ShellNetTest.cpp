@@ -9,16 +9,24 @@
 #include "tests/support/TestHttpServer.h"
 #include "update/update.h"
 
+#include <QBuffer>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
+
+#include <algorithm>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using tallyvox::AdStrip;
 using tallyvox::test::TestHttpServer;
@@ -45,10 +53,13 @@ private slots:
     void staysBlankOnFailure_data();
     void staysBlankOnFailure();
     void acceptsAPageOfExactlyTheCap();
+    void hostilePagesCostTheWindowNothing_data();
+    void hostilePagesCostTheWindowNothing();
     void navigateReturnsAtOnce();
     void laterNavigateWins();
     void runsNoScript();
-    void fetchesNothingButThePage();
+    void fetchesNothingButThePageAndItsWebImages();
+    void showsWebImagesWithinBounds();
     void linksOpenOnlyInTheBrowserWhenClicked();
     void decodesTheDeclaredCharset();
     void destroyedWhileLoading();
@@ -147,6 +158,8 @@ void ShellNetTest::staysBlankOnFailure_data()
     QTest::newRow("server never answers") << "/stall";
     QTest::newRow("not a web address") << "file:///etc/hostname";
     QTest::newRow("reserved .invalid name") << "http://www.tallyvox.invalid/softs/tallyvox/ad.html";
+    QTest::newRow("redirect to a user name") << "/to-user";
+    QTest::newRow("over 8,192 characters of text") << "/long-text";
 }
 
 void ShellNetTest::staysBlankOnFailure()
@@ -159,6 +172,10 @@ void ShellNetTest::staysBlankOnFailure()
     server.serve("/image", TestHttpServer::Response(200, "GIF89a....", "image/gif"));
     server.stall("/stall");
     server.serve("/shown-first", Html("<p>previous advertisement</p>"));
+    server.serve("/to-user",
+                 TestHttpServer::Response(302, "", "text/html", true,
+                                          "Location: http://user:pw@" + server.base().substr(7) + "/shown-first\r\n"));
+    server.serve("/long-text", Html("<p>" + QByteArray(8193, 'z') + "</p>"));
 
     AdStrip strip;
     strip.SetTimeouts(300, 600);
@@ -183,14 +200,89 @@ void ShellNetTest::staysBlankOnFailure()
 void ShellNetTest::acceptsAPageOfExactlyTheCap()
 {
     TestHttpServer server;
-    const QByteArray body = "<p>" + QByteArray(AdStrip::kMaxPageBytes - 7, 'y') + "</p>";
+    const QByteArray shown = "<p>" + QByteArray(100, 'y') + "</p>";
+    const QByteArray body = "<!--" + QByteArray(AdStrip::kMaxPageBytes - 7 - shown.size(), ' ') + "-->" + shown;
     QCOMPARE(body.size(), AdStrip::kMaxPageBytes);
     server.serve("/softs/tallyvox/ad.html", TestHttpServer::Response(200, body.toStdString(), "text/html", false));
     AdStrip strip;
     QSignalSpy spy(&strip, &AdStrip::loaded);
     strip.Navigate(Page(server));
     QVERIFY(WaitLoaded(spy));
-    QCOMPARE(strip.toPlainText().size(), AdStrip::kMaxPageBytes - 7);
+    QCOMPARE(strip.toPlainText(), QString(100, QLatin1Char('y')));
+}
+
+// Pages that hung, crashed or made the old strip open local files. Each
+// must load (or be refused) at once, keep the event loop turning, open no
+// local file (an inotify watch on one the page names) and leave a document
+// without any image or other resource to load.
+void ShellNetTest::hostilePagesCostTheWindowNothing_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<bool>("shown");
+    auto nested = [](const char *open, const char *close, int levels) {
+        QByteArray page;
+        for (int i = 0; i < levels; ++i)
+            page += open;
+        page += "x";
+        for (int i = 0; i < levels; ++i)
+            page += close;
+        return page;
+    };
+    QTest::newRow("20 nested tables") << nested("<table><tr><td>", "</td></tr></table>", 20) << false;
+    QTest::newRow("3,000 nested tables") << nested("<table><tr><td>", "</td></tr></table>", 3000) << false;
+    QTest::newRow("60,000 nested divs") << nested("<div>", "</div>", 60000) << false;
+    QTest::newRow("20,000 nested lists") << nested("<ul><li>", "</li></ul>", 20000) << false;
+    QTest::newRow("2,100 line breaks") << nested("<br>", "", 2100) << false;
+    QTest::newRow("3 nested tables") << nested("<table><tr><td>", "</td></tr></table>", 3) << true;
+    for (const char *source : {"/dev/ptmx", "@FILE@", "file://@FILE@", "qrc:/icons/16.png"}) {
+        const QByteArray page = QByteArray("<p>ad</p><img src=\"") + source + "\"><link rel=\"stylesheet\" href=\"" +
+                                source + "\"><p style=\"background-image: url(" + source + ")\">more</p>";
+        QTest::newRow(source) << page << true;
+    }
+}
+
+void ShellNetTest::hostilePagesCostTheWindowNothing()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(bool, shown);
+    QTemporaryDir dir;
+    const QString local = dir.filePath(QStringLiteral("hostname"));
+    QFile file(local);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("secret\n") == 7);
+    file.close();
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0 && inotify_add_watch(watch, QFile::encodeName(local).constData(), IN_OPEN | IN_ACCESS) >= 0);
+
+    TestHttpServer server;
+    server.serve("/softs/tallyvox/ad.html", Html(page.replace("@FILE@", QFile::encodeName(local))));
+    AdStrip strip;
+    strip.resize(400, 60);
+    strip.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&strip));
+    // The longest the event loop went without turning while the page loaded.
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    QSignalSpy spy(&strip, &AdStrip::loaded);
+    sinceTick.start();
+    tick.start(5);
+    strip.Navigate(Page(server));
+    QVERIFY(spy.wait(10000));
+    strip.repaint();
+    QTest::qWait(100);
+    tick.stop();
+    QCOMPARE(spy.first().first().toBool(), shown);
+    QVERIFY2(longestGap < 1000, qPrintable(QString::number(longestGap)));
+    QCOMPARE(strip.toPlainText().isEmpty(), !shown);
+
+    char events[4096];
+    QCOMPARE(read(watch, events, sizeof events), ssize_t(-1)); // nothing opened or read it
+    close(watch);
+    for (QTextBlock block = strip.document()->begin(); block.isValid(); block = block.next()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+            QVERIFY(!fragment.fragment().charFormat().isImageFormat());
+    }
 }
 
 void ShellNetTest::navigateReturnsAtOnce()
@@ -249,7 +341,7 @@ void ShellNetTest::runsNoScript()
     QCOMPARE(server.requests(), std::vector<std::string>{"/softs/tallyvox/ad.html"});
 }
 
-void ShellNetTest::fetchesNothingButThePage()
+void ShellNetTest::fetchesNothingButThePageAndItsWebImages()
 {
     TestHttpServer server;
     QTemporaryDir dir;
@@ -270,11 +362,17 @@ void ShellNetTest::fetchesNothingButThePage()
     strip.resize(400, 60);
     strip.show();
     QSignalSpy spy(&strip, &AdStrip::loaded);
+    QSignalSpy images(&strip, &AdStrip::imagesDone);
     strip.Navigate(Page(server));
     QVERIFY(WaitLoaded(spy));
+    QVERIFY(images.wait(5000));
     QVERIFY(QTest::qWaitForWindowExposed(&strip));
     QTest::qWait(200);
-    QCOMPARE(server.requests(), std::vector<std::string>{"/softs/tallyvox/ad.html"});
+    // The two web images are asked for (and missing); the style sheet, the
+    // frame and the local file never.
+    std::vector<std::string> requests = server.requests();
+    std::sort(requests.begin(), requests.end());
+    QCOMPARE(requests, (std::vector<std::string>{"/relative.png", "/remote.png", "/softs/tallyvox/ad.html"}));
     // The page cannot make the strip read local files either: the red
     // picture must not be drawn.
     const QImage shot = strip.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -285,6 +383,64 @@ void ShellNetTest::fetchesNothingButThePage()
     }
     QVERIFY(!red);
     QVERIFY(strip.toPlainText().contains(QStringLiteral("text")));
+}
+
+// Web images are shown in place of their alt text; one over a bound, or not
+// PNG, JPEG or GIF, keeps its alt text.
+void ShellNetTest::showsWebImagesWithinBounds()
+{
+    auto png = [](QSize size, bool noise) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        for (int y = 0; noise && y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                image.setPixel(x, y, QRandomGenerator::global()->generate());
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return buffer.data().toStdString();
+    };
+    TestHttpServer server;
+    server.serve("/pic.png", TestHttpServer::Response(200, png({120, 80}, false), "image/png"));
+    server.serve("/wide.png", TestHttpServer::Response(200, png({1500, 1000}, false), "image/png"));
+    server.serve("/noise.png", TestHttpServer::Response(200, png({300, 300}, true), "image/png"));
+    server.serve("/pic.svg", TestHttpServer::Response(200,
+                                                      "<svg xmlns='http://www.w3.org/2000/svg' width='9' "
+                                                      "height='9'><rect width='9' height='9'/></svg>",
+                                                      "image/svg+xml"));
+    server.serve("/softs/tallyvox/ad.html",
+                 Html("<p><a href='/buy'><img src='/pic.png' alt='PIC'></a><img src='/wide.png' alt='WIDE'>"
+                      "<img src='/noise.png' alt='NOISE'><img src='/pic.svg' alt='SVG'></p>"));
+    AdStrip strip;
+    QSignalSpy spy(&strip, &AdStrip::loaded);
+    QSignalSpy images(&strip, &AdStrip::imagesDone);
+    strip.Navigate(Page(server));
+    QVERIFY(WaitLoaded(spy));
+    QVERIFY(images.wait(5000));
+    QList<QTextImageFormat> shown;
+    for (QTextBlock block = strip.document()->begin(); block.isValid(); block = block.next()) {
+        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment)
+            if (fragment.fragment().charFormat().isImageFormat())
+                shown.append(fragment.fragment().charFormat().toImageFormat());
+    }
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].height(), qreal(AdStrip::kMaxImageHeight)); // 120x80 is scaled to the strip: 84x56
+    QCOMPARE(shown[0].width(), qreal(84));
+    QCOMPARE(shown[0].anchorHref(), QString::fromStdString(server.url("/buy")));
+    QVERIFY(strip.document()->resource(QTextDocument::ImageResource, QUrl(shown[0].name())).isValid());
+    const QString text = strip.toPlainText();
+    QVERIFY2(!text.contains(QStringLiteral("PIC")) && text.contains(QStringLiteral("WIDE")) &&
+                 text.contains(QStringLiteral("NOISE")) && text.contains(QStringLiteral("SVG")),
+             qPrintable(text));
+
+    // Side by side, with and without alt text, each takes its own place.
+    server.serve("/two.html", Html("<p>a<img src='/pic.png'><img src='/pic.png' alt='TWO'>b</p>"));
+    spy.clear();
+    images.clear();
+    strip.Navigate(Page(server, "/two.html"));
+    QVERIFY(WaitLoaded(spy));
+    QVERIFY(images.wait(5000));
+    QCOMPARE(strip.toPlainText(), QStringLiteral("a\ufffc\ufffcb"));
 }
 
 void ShellNetTest::linksOpenOnlyInTheBrowserWhenClicked()

@@ -237,7 +237,9 @@ TEST_F(CueToolTest, MissingFoldersAndUsage)
     EXPECT_FALSE(fs::exists(root / "out"));
     EXPECT_EQ(Tool("verify " + Q(root / "nothere")).status, 1);
     ASSERT_EQ(::mkfifo((root / "fifo.WAV").c_str(), 0600), 0);
-    EXPECT_EQ(Tool("verify " + Q(root / "fifo.WAV")).status, 1) << "a FIFO is refused, not waited on";
+    const ToolRun fifo = Tool("verify " + Q(root / "fifo.WAV"));
+    EXPECT_EQ(fifo.status, 1) << "a FIFO is refused, not waited on";
+    EXPECT_NE(fifo.err.find("fifo.WAV: a FIFO; the player skips it"), std::string::npos) << fifo.err;
 
     EXPECT_EQ(Tool("unscramble " + Q(plain / "text.txt") + " " + Q(root / "x")).status, 1);
     EXPECT_EQ(Tool("").status, 2);
@@ -251,12 +253,18 @@ TEST_F(CueToolTest, VerifyNamesEachBadCue)
     ASSERT_EQ(Tool("scramble " + Q(plain) + " " + Q(pack)).status, 0);
     WriteFile(pack / "broken.WAV", std::vector<std::uint8_t>(500, 'x'));
     fs::copy_file(pack / "M+.WAV", pack / "lower.wav");
+    // Names that will never play, whatever they point at.
+    ASSERT_EQ(::mkfifo((pack / "fifo.WAV").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", pack / "zero.WAV");
+    fs::create_symlink(pack / "gone", pack / "dangling.WAV");
+    fs::create_directory(pack / "folder.WAV");
     const ToolRun run = Tool("verify " + Q(pack));
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("broken.WAV"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("lower.wav"), std::string::npos) << run.err;
+    for (const char *said : {"broken.WAV", "lower.wav", "fifo.WAV: a FIFO", "zero.WAV: a link to a device",
+                             "dangling.WAV: a link to nothing", "folder.WAV: a folder"})
+        EXPECT_NE(run.err.find(said), std::string::npos) << said << "\n" << run.err;
     EXPECT_EQ(run.err.find("M+.WAV"), std::string::npos) << run.err;
-    EXPECT_EQ(run.out, "7 cue files checked, 2 bad\n");
+    EXPECT_EQ(run.out, "11 cue files checked, 6 bad\n");
 }
 
 } // namespace

@@ -31,19 +31,23 @@ std::string ReadFile(const std::filesystem::path &p)
     return s.str();
 }
 
-// Runs the driver through the shell with args (already quoted) and stdin text.
-Outcome RunDriver(const std::string &args, const std::string &input = "")
+std::string Program()
 {
     const char *bin = std::getenv("TALLYVOX_BIN");
+    return "'" + std::string(bin ? bin : ".") + "/tallyvox-keys'";
+}
+
+// Runs a shell command line with stdin text, its output and errors caught.
+Outcome RunShell(const std::string &command, const std::string &input = "")
+{
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("keys-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     {
         std::ofstream(dir / "in", std::ios::binary) << input;
     }
-    const std::string program = std::string(bin ? bin : ".") + "/tallyvox-keys";
-    const std::string cmd = "'" + program + "' " + args + " <'" + (dir / "in").string() + "' >'" +
-                            (dir / "out").string() + "' 2>'" + (dir / "err").string() + "'";
+    const std::string cmd = "(" + command + ") <'" + (dir / "in").string() + "' >'" + (dir / "out").string() + "' 2>'" +
+                            (dir / "err").string() + "'";
     Outcome o;
     const int raw = std::system(cmd.c_str());
     o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -51,6 +55,12 @@ Outcome RunDriver(const std::string &args, const std::string &input = "")
     o.err = ReadFile(dir / "err");
     std::filesystem::remove_all(dir);
     return o;
+}
+
+// Runs the driver with args (already quoted) and stdin text.
+Outcome RunDriver(const std::string &args, const std::string &input = "")
+{
+    return RunShell(Program() + " " + args, input);
 }
 
 int Lines(const std::string &text)
@@ -113,7 +123,34 @@ TEST(DriverProcess, UnknownKeyIsRefusedBeforeAnythingRuns)
     }
     const Outcome fromInput = RunDriver("", "1\nnot-a-key\n");
     EXPECT_EQ(fromInput.status, 2);
-    EXPECT_NE(fromInput.err.find("'not-a-key'"), std::string::npos);
+    EXPECT_NE(fromInput.err.find("\"not-a-key\""), std::string::npos);
+}
+
+// Output that cannot be written, endless input and hostile key names: a
+// shell pipeline with the driver in it (@ stands for the program).
+TEST(DriverProcess, LostOutputAndEndlessInputFail)
+{
+    struct Row {
+        const char *pipeline;
+        int status;
+        const char *said; // in the error output, or the output when status is 0
+    };
+    const Row rows[] = {
+        {"@ 7 + 8 = >/dev/full", 1, "tallyvox-keys: cannot write the output: No space left on device"},
+        {"@ 7 + 8 = >&-", 1, "tallyvox-keys: cannot write the output: Bad file descriptor"},
+        {"echo 7 | @ --trace >/dev/full", 1, "cannot write the output"},
+        {"cat /dev/zero | @", 2, "tallyvox-keys: a key line is longer than 65536 bytes"},
+        {"printf 'x\\033[2J\\n' | @", 2, "tallyvox-keys: unknown key \"x\\u001b[2J\""},
+        {"@ \"expr:1,5$(head -c 5000 /dev/zero | tr '\\0' x)\"", 0, "xxx…\", \"output\""}, // a paste is a number now
+        {"yes 1 | head -n 10005 | @", 0, "\"omitted\": {\"cues\": 5, \"messages\": 0}}"},
+    };
+    for (const Row &row : rows) {
+        std::string pipeline = row.pipeline;
+        pipeline.replace(pipeline.find('@'), 1, Program());
+        const Outcome o = RunShell(pipeline);
+        EXPECT_EQ(o.status, row.status) << row.pipeline;
+        EXPECT_NE((row.status ? o.err : o.out).find(row.said), std::string::npos) << row.pipeline << ": " << o.err;
+    }
 }
 
 TEST(DriverProcess, TextsAreEscapedJson)
@@ -196,7 +233,7 @@ TEST(DriverProcess, TraceOnStandardInputAnswersAsItGoes)
     EXPECT_TRUE(send("\n+\r\n"));
     EXPECT_NE(output.Next().find("\"label\": \"7+\""), std::string::npos);
     EXPECT_TRUE(send("bogus\n8\n"));
-    EXPECT_NE(errors.Next().find("unknown key 'bogus'"), std::string::npos);
+    EXPECT_NE(errors.Next().find("unknown key \"bogus\""), std::string::npos);
     ::close(in[1]);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);

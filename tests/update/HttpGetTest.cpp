@@ -81,6 +81,7 @@ TEST(HttpGet, HonoursStatusSizeAndTimeLimitsOverHttpAndHttps)
     server.serve("/redirect-ftp", RedirectTo(302, "ftp://127.0.0.1/x"));
     server.serve("/redirect-file", RedirectTo(302, "file:///etc/passwd"));
     server.serve("/loop", RedirectTo(307, "/loop"));
+    server.serve("/redirect-user", RedirectTo(302, "http://user:pw@" + server.base().substr(7) + "/ok"));
     secure.serve("/redirect-http", RedirectTo(302, server.url("/ok")));
 
     struct Case {
@@ -114,6 +115,7 @@ TEST(HttpGet, HonoursStatusSizeAndTimeLimitsOverHttpAndHttps)
         {server.url("/redirect-ftp"), FetchStatus::BadAddress, 302, 0},
         {server.url("/redirect-file"), FetchStatus::BadAddress, 302, 0},
         {server.url("/loop"), FetchStatus::TooManyRedirects, 307, 0},
+        {server.url("/redirect-user"), FetchStatus::BadAddress, 302, 0},
         {server.url("/stall"), FetchStatus::TimedOut, 0, 0},
         {secure.url("/ok"), FetchStatus::Ok, 200, 5},
         {secure.url("/exact"), FetchStatus::Ok, 200, 64 * 1024},

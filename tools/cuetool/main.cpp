@@ -64,9 +64,30 @@ std::string CueNameOf(const std::string &fileName)
     return fileName.substr(0, fileName.size() - 4);
 }
 
+// What a name is when it is not a regular file (nor a link to one), which
+// the player never plays: "a FIFO", "a link to a device" ...; empty otherwise.
+std::string NotAFile(const fs::path &path)
+{
+    std::error_code ec;
+    const fs::file_status target = fs::status(path, ec);
+    if (fs::is_regular_file(target))
+        return {};
+    std::string what = fs::is_fifo(target)                                          ? "a FIFO"
+                       : fs::is_character_file(target) || fs::is_block_file(target) ? "a device"
+                       : fs::is_directory(target)                                   ? "a folder"
+                       : fs::is_socket(target)                                      ? "a socket"
+                       : !fs::exists(target)                                        ? "missing"
+                                                                                    : "not a regular file";
+    if (fs::is_symlink(fs::symlink_status(path, ec)))
+        what = fs::exists(target) ? "a link to " + what : "a link to nothing";
+    return what;
+}
+
 bool ReadWhole(const fs::path &path, std::vector<std::uint8_t> &out)
 {
-    const std::string problem = tallyvox::ReadCueFile(path, out, tallyvox::MaxCueFileSize);
+    std::string problem = NotAFile(path);
+    if (problem.empty())
+        problem = tallyvox::ReadCueFile(path, out, tallyvox::MaxCueFileSize);
     if (!problem.empty())
         Complain(path, problem + "; the player skips it");
     return problem.empty();
@@ -79,25 +100,27 @@ std::string PlayProblem(const std::vector<std::uint8_t> &image)
     return tallyvox::DecodeCue(image, tallyvox::CueAudioFormat{}, samples);
 }
 
-// The files an argument stands for: the .wav/.WAV files of a folder, sorted,
-// or the one file. False (after saying why) when it is neither.
+// The names an argument stands for: every .wav/.WAV name in a folder,
+// sorted, whatever it is (a FIFO or a link to a device named like a cue is a
+// cue that will not play, to be reported, not skipped), or the one name.
+// False (after saying why) when there is nothing at that name.
 bool Collect(const fs::path &in, std::vector<fs::path> &files, bool &isFolder)
 {
     std::error_code ec;
     const fs::file_status st = fs::status(in, ec);
-    if (fs::is_regular_file(st)) {
+    if (!fs::is_directory(st)) {
+        if (!fs::exists(st) && !fs::is_symlink(fs::symlink_status(in, ec))) {
+            Complain(in, "no such file or folder");
+            return false;
+        }
         isFolder = false;
         files.push_back(in);
         return true;
     }
-    if (!fs::is_directory(st)) {
-        Complain(in, "no such file or folder");
-        return false;
-    }
     isFolder = true;
     for (fs::directory_iterator it(in, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (HasWavExtension(name) && it->is_regular_file(ec))
+        if (HasWavExtension(name))
             files.push_back(it->path());
     }
     if (ec) {

@@ -140,8 +140,9 @@ namespace {
 
 } // namespace
 
-std::string JsonString(const std::string &text)
+std::string JsonString(const std::string &whole)
 {
+    const std::string text = BoundedText(whole);
     std::string out = "\"";
     for (std::size_t at = 0; at < text.size();) {
         const char c = text[at];
@@ -198,6 +199,9 @@ std::string KeyDriver::JsonLine(const KeyRecord &record) const
                "\": " + JsonString(ListenerSettingText(e.Listener, name));
     }
     out += "}";
+    if (record.omittedCues || record.omittedMessages)
+        out += ", \"omitted\": {\"cues\": " + std::to_string(record.omittedCues) +
+               ", \"messages\": " + std::to_string(record.omittedMessages) + "}";
     if (impl_->clipboard)
         out += ", \"clipboard\": " + JsonString(*impl_->clipboard);
     if (impl_->expression)

@@ -25,6 +25,9 @@ struct RecordedMessage {
 struct KeyRecord {
     std::vector<std::string> cues;
     std::vector<RecordedMessage> messages;
+    // Left out of a long run's record to bound its memory; said in its line.
+    std::size_t omittedCues = 0;
+    std::size_t omittedMessages = 0;
 };
 
 class KeyDriver {
@@ -51,8 +54,9 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// JSON string literal of a text: UTF-8 passes through, and every byte that
-// is not part of a well-formed UTF-8 character becomes \ufffd.
+// JSON string literal of a bounded start of a text (BoundedText): UTF-8
+// passes through, control characters are escaped, and every byte that is
+// not part of a well-formed UTF-8 character becomes \ufffd.
 std::string JsonString(const std::string &text);
 
 } // namespace tallyvox

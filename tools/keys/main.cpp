@@ -3,9 +3,15 @@
 // result as one JSON line (with --trace, also one line after each key).
 // Without KEY arguments it reads one KEY per line from standard input; with
 // --trace each key then runs, and its line is flushed, as soon as its line
-// arrives, so a caller can drive it interactively.
+// arrives, so a caller can drive it interactively. Standard input is read
+// as a stream: each key runs as its line arrives, and memory stays bounded
+// however long the input (a line is at most kMaxKeyLineBytes long, and the
+// final line keeps at most kMaxRunCues cues and kMaxRunMessages messages).
 #include "tools/keys/KeyDriver.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -29,24 +35,55 @@ const char kUsage[] = "Usage: tallyvox-keys [--trace] [KEY]...\n"
                       "set:keeptape=on|off\n"
                       "Example: tallyvox-keys 7 + 8 =\n";
 
-// The next key line of standard input, blank lines skipped.
-bool ReadKey(std::string &line)
+// The longest key line: a paste: or expr: token with its text.
+constexpr std::size_t kMaxKeyLineBytes = 64 * 1024;
+constexpr std::size_t kMaxRunCues = 10000;
+constexpr std::size_t kMaxRunMessages = 1000;
+
+enum class LineRead { Key, End, TooLong };
+
+// The next key line of standard input, blank lines skipped; never holds
+// more than kMaxKeyLineBytes of it.
+LineRead ReadKey(std::string &line)
 {
-    while (std::getline(std::cin, line)) {
+    std::streambuf *in = std::cin.rdbuf();
+    using Traits = std::streambuf::traits_type;
+    for (;;) {
+        line.clear();
+        Traits::int_type c;
+        while (!Traits::eq_int_type(c = in->sbumpc(), Traits::eof()) && c != '\n') {
+            if (line.size() == kMaxKeyLineBytes)
+                return LineRead::TooLong;
+            line += Traits::to_char_type(c);
+        }
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (line.find_first_not_of(" \t") != std::string::npos)
-            return true;
+            return LineRead::Key;
+        if (Traits::eq_int_type(c, Traits::eof()))
+            return LineRead::End;
     }
-    return false;
 }
 
 bool Known(const std::string &key)
 {
     if (tallyvox::KeyDriver::IsKnownToken(key))
         return true;
-    std::cerr << "tallyvox-keys: unknown key '" << key << "'\n";
+    // Quoted as in the output: control bytes escaped, a bounded start only.
+    std::cerr << "tallyvox-keys: unknown key " << tallyvox::JsonString(key) << "\n";
     return false;
+}
+
+// Prints a line and flushes it; a line that cannot be written (a full disk,
+// a closed output) ends the program with status 1, never a silent 0.
+void Print(const std::string &text)
+{
+    std::cout << text << std::flush;
+    if (!std::cout) {
+        const int error = errno;
+        std::cerr << "tallyvox-keys: cannot write the output: " << std::strerror(error) << "\n";
+        std::exit(1);
+    }
 }
 
 class Run {
@@ -58,11 +95,21 @@ public:
         tallyvox::KeyRecord one;
         driver_.RunKey(key, &one);
         if (trace_)
-            std::cout << driver_.JsonLine(one) << std::endl;
-        all_.cues.insert(all_.cues.end(), one.cues.begin(), one.cues.end());
-        all_.messages.insert(all_.messages.end(), one.messages.begin(), one.messages.end());
+            Print(driver_.JsonLine(one) + "\n");
+        for (std::string &cue : one.cues) {
+            if (all_.cues.size() < kMaxRunCues)
+                all_.cues.push_back(std::move(cue));
+            else
+                ++all_.omittedCues;
+        }
+        for (tallyvox::RecordedMessage &message : one.messages) {
+            if (all_.messages.size() < kMaxRunMessages)
+                all_.messages.push_back(std::move(message));
+            else
+                ++all_.omittedMessages;
+        }
     }
-    void Finish() { std::cout << driver_.JsonLine(all_) << std::endl; }
+    void Finish() { Print(driver_.JsonLine(all_) + "\n"); }
 
 private:
     bool trace_;
@@ -75,6 +122,7 @@ private:
 
 int main(int argc, char **argv)
 {
+    std::ios::sync_with_stdio(false); // block reads of standard input, not a call per byte
     bool trace = false;
     std::vector<std::string> keys;
     bool fromArguments = false;
@@ -82,11 +130,11 @@ int main(int argc, char **argv)
         const std::string arg = argv[i];
         // Options come before the keys; no key starts with "--".
         if (!fromArguments && arg == "--help") {
-            std::cout << kUsage;
+            Print(kUsage);
             return 0;
         }
         if (!fromArguments && arg == "--version") {
-            std::cout << "tallyvox-keys " TALLYVOX_VERSION "\n";
+            Print("tallyvox-keys " TALLYVOX_VERSION "\n");
             return 0;
         }
         if (arg == "--trace" && !fromArguments) {
@@ -97,11 +145,17 @@ int main(int argc, char **argv)
         keys.push_back(arg);
     }
 
-    if (trace && !fromArguments) {
-        // Interactive: an unknown key ends the run where it stands, after the
-        // lines of the keys before it.
-        Run run(true);
-        for (std::string key; ReadKey(key);) {
+    if (!fromArguments) {
+        // Each key runs as its line arrives. Without --trace nothing is
+        // printed before the end, so an unknown key still leaves only the
+        // error; with it, the lines of the keys before it are out already.
+        Run run(trace);
+        std::string key;
+        for (LineRead read; (read = ReadKey(key)) != LineRead::End;) {
+            if (read == LineRead::TooLong) {
+                std::cerr << "tallyvox-keys: a key line is longer than " << kMaxKeyLineBytes << " bytes\n";
+                return 2;
+            }
             if (!Known(key))
                 return 2;
             run.Key(key);
@@ -110,9 +164,6 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    if (!fromArguments)
-        for (std::string key; ReadKey(key);)
-            keys.push_back(key);
     // Refuse before running anything, so nothing but the error is printed.
     for (const std::string &key : keys)
         if (!Known(key))

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The page fetcher over Qt Network: the body of libtallyvox-pagefetch.so.
+#include "shell/WebUrl.h"
 #include "shell/pagefetch/PageFetcher.h"
 
 #include <QNetworkAccessManager>
@@ -14,7 +15,10 @@ namespace {
 
 class NetPageFetcher final : public PageFetcher {
 public:
-    NetPageFetcher() { network_.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy); }
+    // Each redirect is checked as the update check's are: http or https
+    // only, never from https back to http, and never to an address with a
+    // user name (whose password Qt would send).
+    NetPageFetcher() { network_.setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy); }
     ~NetPageFetcher() override { DropReply(); }
 
     void Get(const QUrl &url, const PageFetchLimits &limits, Done done) override
@@ -25,7 +29,7 @@ public:
 
         QNetworkRequest request(url);
         request.setTransferTimeout(limits.transferTimeoutMs);
-        request.setMaximumRedirectsAllowed(5);
+        request.setMaximumRedirectsAllowed(3);
         request.setHeader(QNetworkRequest::UserAgentHeader, limits.userAgent);
         request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
         request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
@@ -37,6 +41,16 @@ public:
             const qint64 length = reply_ ? reply_->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known) : 0;
             if (known && length > maxBytes_)
                 Complete(FetchedPage{});
+        });
+        QObject::connect(reply, &QNetworkReply::redirected, &receiver_, [this](const QUrl &target) {
+            if (!reply_)
+                return;
+            const bool downgrade = reply_->url().scheme() == QLatin1String("https") &&
+                                   target.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
+            if (downgrade || !IsWebUrl(target))
+                Complete(FetchedPage{});
+            else
+                emit reply_->redirectAllowed();
         });
         QObject::connect(reply, &QIODevice::readyRead, &receiver_, [this] { ReadSome(); });
         QObject::connect(reply, &QNetworkReply::finished, &receiver_, [this] { Finish(); });

@@ -38,8 +38,9 @@ public:
 
     // Starts a GET of url, abandoning one still running. done is called once,
     // from the event loop, unless Abort or the destructor comes first; it may
-    // destroy the fetcher. Redirects are followed (at most five, never from
-    // https to http); no cookie is sent or kept.
+    // destroy the fetcher. Redirects are followed as the update check's are
+    // (at most three, http or https, never from https to http, never to an
+    // address with a user name); no cookie is sent or kept.
     virtual void Get(const QUrl &url, const PageFetchLimits &limits, Done done) = 0;
     // Drops the fetch running, if any, without calling its done.
     virtual void Abort() = 0;
