@@ -48,6 +48,23 @@ Extended Modulo(Extended a, Extended x)
     return CheckedResult(a - CheckedResult(x * static_cast<Extended>(whole)));
 }
 
+// A chain or a nesting of functions longer than this keeps its newest
+// terms, so the tape's memory stays bounded however long the key presses go.
+constexpr std::size_t kMaxTerms = 256;
+constexpr std::size_t kMaxOperandTerms = 32;
+
+// The key row of an operator code, whose token names it on the tape.
+const KeyDef *OperatorKeyDef(int code)
+{
+    switch (code) {
+    case OpExp: return FindKey(KeyHandler::SpbExpClick, OpExp);
+    case OpFE: return FindKey(KeyHandler::SpbPEClick, OpFE);
+    case OpPower: return FindKey(KeyHandler::SpbXPFClick, OpPower);
+    case OpRoot: return FindKey(KeyHandler::SpbxKLFClick, OpRoot);
+    default: return FindKey(KeyHandler::btnAddClick, code);
+    }
+}
+
 } // namespace
 
 CalculatorEngine::CalculatorEngine(EngineHost &host) : host_(host) {}
@@ -71,6 +88,8 @@ void CalculatorEngine::ResetCalculator()
     PendingOperator = OpAdd;
     LabelText.clear();
     DisplayText = "0";
+    tapeTerms_.clear();
+    tapeOperand_.clear();
 }
 
 void CalculatorEngine::RunHandler(const std::function<void()> &body)
@@ -123,6 +142,7 @@ void CalculatorEngine::Digit(int digit)
     StopReadOut = true;
     if (StartNewNumber)
         DisplayText = "0";
+    tapeOperand_.clear(); // typed: the operand is what the display shows
     const std::string caption(1, static_cast<char>('0' + digit));
     host_.PlayCue(caption, true);
     if (CharCount(DisplayText) >= 30)
@@ -259,6 +279,7 @@ void CalculatorEngine::OperatorKey(int code)
         return;
     StopReadOut = true;
     host_.PlayCue(kOperators[code].cue, true);
+    NoteOperator(code);
     const int n = DigitCount(DisplayText);
     if (AwaitingOperand) {
         // No operand since the last operator key: only the operator changes.
@@ -292,6 +313,8 @@ void CalculatorEngine::Equal()
 {
     StopReadOut = true;
     host_.PlayCue("等于", false);
+    std::vector<CalculationTerm> entered = tapeTerms_;
+    AppendTermsTo(entered, OperandTerms());
     const int n = DigitCount(DisplayText);
     const bool chainFailed = ErrorShown;
     if (!chainFailed)
@@ -303,6 +326,7 @@ void CalculatorEngine::Equal()
         if (chainFailed && !ExponentDisplay)
             ResetCalculator();
         ShowError();
+        FinishCalculation(std::move(entered));
         return;
     }
     const Extended r = Accumulator;
@@ -312,6 +336,7 @@ void CalculatorEngine::Equal()
         ResetCalculator();
         DisplayText = GeneralNumberText(r);
     }
+    FinishCalculation(std::move(entered));
     if (ReadOut()) {
         LabelText.clear();
         host_.FocusInput();
@@ -353,6 +378,7 @@ void CalculatorEngine::btnPerClick()
         host_.PlayCue("百分号", true);
         const Extended x = DisplayValue();
         DisplayText = GeneralNumberText(CheckedResult(CheckedDivide(Accumulator, 100) * x));
+        tapeOperand_.clear(); // the tape shows the value it produced
         host_.FocusInput();
         StartNewNumber = true;
     });
@@ -364,10 +390,12 @@ void CalculatorEngine::btnCountdownClick()
         StopReadOut = true;
         host_.PlayCue("导数", true);
         const Extended x = DisplayValue();
+        const std::string operand = DisplayText;
         if (x == 0)
             ShowError();
         else
             DisplayText = GeneralNumberText(CheckedDivide(1, x));
+        NoteFunction(*FindKey(KeyHandler::btnCountdownClick), operand);
         host_.FocusInput();
         StartNewNumber = true;
     });
@@ -378,7 +406,9 @@ void CalculatorEngine::btnRootsClick()
     RunHandler([&] {
         StopReadOut = true;
         host_.PlayCue("开方", true);
+        const std::string operand = DisplayText;
         DisplayText = GeneralNumberText(RaisePower(DisplayValue(), 0.5L));
+        NoteFunction(*FindKey(KeyHandler::btnRootsClick), operand);
         host_.FocusInput();
         StartNewNumber = true;
     });
@@ -402,6 +432,7 @@ void CalculatorEngine::btnMRClick()
         StopReadOut = true;
         host_.PlayCue("MR", true);
         DisplayText = GeneralNumberText(MemoryValue);
+        tapeOperand_.clear(); // the tape shows the value recalled
         host_.FocusInput();
         StartNewNumber = true;
         AwaitingOperand = false;
@@ -528,6 +559,96 @@ void CalculatorEngine::SayStatus()
 void CalculatorEngine::PasteText(const std::string &text)
 {
     DisplayText = text;
+    tapeOperand_.clear();
+}
+
+// ------------------------------------------------------------------ the tape
+
+void CalculatorEngine::AppendTermsTo(std::vector<CalculationTerm> &to, const std::vector<CalculationTerm> &terms)
+{
+    to.insert(to.end(), terms.begin(), terms.end());
+    if (to.size() > kMaxTerms) {
+        to.erase(to.begin(), to.begin() + static_cast<std::ptrdiff_t>(to.size() - kMaxTerms + 1));
+        to.front() = {CalculationTerm::Kind::Text, "…"};
+    }
+}
+
+std::vector<CalculationTerm> CalculatorEngine::OperandTerms() const
+{
+    if (!tapeOperand_.empty() && tapeOperandShows_ == DisplayText)
+        return tapeOperand_;
+    return {{CalculationTerm::Kind::Number, DisplayText}};
+}
+
+void CalculatorEngine::NoteFunction(const KeyDef &key, const std::string &operandText)
+{
+    std::vector<CalculationTerm> operand{{CalculationTerm::Kind::Key, std::string(key.token)}};
+    // Too deep a nesting starts again from the value it was applied to.
+    if (!tapeOperand_.empty() && tapeOperandShows_ == operandText && tapeOperand_.size() < kMaxOperandTerms)
+        operand.insert(operand.end(), tapeOperand_.begin(), tapeOperand_.end());
+    else
+        operand.push_back({CalculationTerm::Kind::Number, operandText});
+    tapeOperand_ = std::move(operand);
+    tapeOperandShows_ = DisplayText;
+}
+
+void CalculatorEngine::NoteOperator(int code)
+{
+    const KeyDef *key = OperatorKeyDef(code);
+    if (!key)
+        return;
+    CalculationTerm op{CalculationTerm::Kind::Key, std::string(key->token)};
+    if (AwaitingOperand) {
+        // Only the operator changes; a chain that starts so (after equals)
+        // starts from the accumulator the label shows.
+        if (!tapeTerms_.empty())
+            tapeTerms_.back() = std::move(op);
+        else
+            tapeTerms_ = {{CalculationTerm::Kind::Number, GeneralNumberText(Accumulator)}, std::move(op)};
+        return;
+    }
+    AppendTermsTo(tapeTerms_, OperandTerms());
+    AppendTermsTo(tapeTerms_, {std::move(op)});
+    tapeOperand_.clear();
+}
+
+void CalculatorEngine::FinishCalculation(std::vector<CalculationTerm> terms)
+{
+    tapeTerms_.clear();
+    tapeOperand_.clear();
+    // An equals that only shows the number again is no calculation.
+    if (terms.size() == 1 && terms.front().kind == CalculationTerm::Kind::Number)
+        return;
+    host_.CalculationFinished({std::move(terms), DisplayText});
+}
+
+CalculationRecord CalculatorEngine::CurrentCalculation() const
+{
+    CalculationRecord record{tapeTerms_, {}};
+    if (!AwaitingOperand || tapeTerms_.empty())
+        AppendTermsTo(record.terms, OperandTerms());
+    return record;
+}
+
+void CalculatorEngine::SpeakCues(const std::vector<std::string> &cues)
+{
+    RunHandler([&] {
+        StopReadOut = true;
+        Speak(cues);
+    });
+}
+
+void CalculatorEngine::RecallNumber(const std::string &text)
+{
+    RunHandler([&] {
+        StopReadOut = true;
+        host_.PlayCue("取回", true);
+        DisplayText = text;
+        tapeOperand_.clear();
+        host_.FocusInput();
+        StartNewNumber = true;
+        AwaitingOperand = false;
+    });
 }
 
 } // namespace tallyvox

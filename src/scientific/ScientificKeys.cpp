@@ -198,11 +198,13 @@ void ScientificKeys::SpbcOsClick(int tag)
         engine_.StopReadOut = true;
         engine_.Host().PlayCue(std::string(key->cue), true);
         const Extended x = engine_.DisplayValue();
+        const std::string operand = engine_.DisplayText;
         try {
             engine_.DisplayText = GeneralNumberText(FunctionValue(tag, x, angle_));
         } catch (const FloatFault &) {
             engine_.ShowError();
         }
+        engine_.NoteFunction(*key, operand);
         engine_.Host().FocusInput();
         engine_.StartNewNumber = true;
     });
@@ -213,7 +215,9 @@ void ScientificKeys::SpbIntClick()
     engine_.RunHandler([&] {
         engine_.StopReadOut = true;
         engine_.Host().PlayCue("取整", true);
+        const std::string operand = engine_.DisplayText;
         engine_.DisplayText = GeneralNumberText(std::trunc(engine_.DisplayValue()));
+        engine_.NoteFunction(*FindKey(KeyHandler::SpbIntClick), operand);
         engine_.Host().FocusInput();
         engine_.StartNewNumber = true;
     });
@@ -224,11 +228,13 @@ void ScientificKeys::SpbLnClick()
     engine_.RunHandler([&] {
         engine_.StopReadOut = true;
         engine_.Host().PlayCue("对数", true);
+        const std::string operand = engine_.DisplayText;
         try {
             engine_.DisplayText = GeneralNumberText(Logarithm(engine_.DisplayValue(), false));
         } catch (const FloatFault &) {
             engine_.ShowError(); // x <= 0
         }
+        engine_.NoteFunction(*FindKey(KeyHandler::SpbLnClick), operand);
         engine_.Host().FocusInput();
         engine_.StartNewNumber = true;
     });
@@ -239,11 +245,13 @@ void ScientificKeys::SpbLogClick()
     engine_.RunHandler([&] {
         engine_.StopReadOut = true;
         engine_.Host().PlayCue("log", true);
+        const std::string operand = engine_.DisplayText;
         try {
             engine_.DisplayText = GeneralNumberText(Logarithm(engine_.DisplayValue(), true));
         } catch (const FloatFault &) {
             engine_.ShowError(); // x <= 0
         }
+        engine_.NoteFunction(*FindKey(KeyHandler::SpbLogClick), operand);
         engine_.Host().FocusInput();
         engine_.StartNewNumber = true;
     });
@@ -256,7 +264,9 @@ void ScientificKeys::SpbNJCClick()
         engine_.Host().PlayCue("累乘", true);
         // The text as a whole: no commas removed, and junk is an error, not 0.
         const Extended v = StrToFloat(engine_.DisplayText);
+        const std::string operand = engine_.DisplayText;
         engine_.DisplayText = GeneralNumberText(Factorial(v));
+        engine_.NoteFunction(*FindKey(KeyHandler::SpbNJCClick), operand);
         engine_.Host().FocusInput();
         engine_.StartNewNumber = true;
     });
@@ -302,10 +312,13 @@ void ScientificKeys::SpbXPFClick(int tag)
 {
     engine_.RunHandler([&] {
         const std::string &d = engine_.DisplayText;
+        const std::string operand = d;
         if (tag == 0) {
             ScriptKey("平方", "str = Math.pow(" + d + ",2)", [](Extended v) { return v * v; });
+            engine_.NoteFunction(*FindKey(KeyHandler::SpbXPFClick, 0), operand);
         } else if (tag == 1) {
             ScriptKey("立方", "str = Math.pow(" + d + ",3)", [](Extended v) { return v * v * v; });
+            engine_.NoteFunction(*FindKey(KeyHandler::SpbXPFClick, 1), operand);
         } else if (tag == OpPower) {
             engine_.StopReadOut = true;
             engine_.OperatorKey(OpPower);
@@ -320,8 +333,10 @@ void ScientificKeys::SpbXPFClick(int tag)
 void ScientificKeys::SpbtenxFClick()
 {
     engine_.RunHandler([&] {
+        const std::string operand = engine_.DisplayText;
         ScriptKey("10N次方", "str = Math.pow(10," + engine_.DisplayText + ")",
                   [](Extended v) { return RaisePower(10, v); });
+        engine_.NoteFunction(*FindKey(KeyHandler::SpbtenxFClick), operand);
     });
 }
 
@@ -331,7 +346,9 @@ void ScientificKeys::SpbxKLFClick(int tag)
         if (tag == 6) {
             engine_.StopReadOut = true;
             engine_.Host().PlayCue("开立方", true);
+            const std::string operand = engine_.DisplayText;
             engine_.DisplayText = GeneralNumberText(RaisePower(engine_.DisplayValue(), OneThird()));
+            engine_.NoteFunction(*FindKey(KeyHandler::SpbxKLFClick, 6), operand);
             engine_.Host().FocusInput();
             engine_.StartNewNumber = true;
         } else if (tag == OpRoot) {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tallyvox-keys [--trace] [KEY ...]: runs keys headless and prints the
+// tallyvox-keys [--trace] [--tape FILE] [KEY ...]: runs keys headless and prints the
 // result as one JSON line (with --trace, also one line after each key).
 // Without KEY arguments it reads one KEY per line from standard input; with
 // --trace each key then runs, and its line is flushed, as soon as its line
@@ -12,18 +12,21 @@
 
 namespace {
 
-const char kUsage[] = "Usage: tallyvox-keys [--trace] [KEY]...\n"
+const char kUsage[] = "Usage: tallyvox-keys [--trace] [--tape FILE] [KEY]...\n"
                       "Runs calculator keys through the same handlers as the Tallyvox window, with the\n"
                       "voice cues recorded instead of played, and prints the result as one JSON line.\n"
                       "Without KEY arguments, reads one KEY per line from standard input.\n"
                       "\n"
                       "  --trace    also print one JSON line after each key\n"
+                      "  --tape FILE  keep the tape of calculations in FILE (read first; by\n"
+                      "             default the tape is kept in memory only)\n"
                       "  --help     show this help and exit\n"
                       "  --version  show the version and exit\n"
                       "\n"
                       "Keys: 0-9 . back sign C CE + - * / = % 1/x sqrt MC MR MS M+ M- Mod Exp x^y y-root\n"
                       "F-E Int ln Log n! pi x^2 x^3 10^x cbrt sin cos tan sinh cosh tanh asin acos atan\n"
-                      "deg rad grad vk:N copy paste:TEXT expr:TEXT say status\n"
+                      "deg rad grad vk:N copy paste:TEXT expr:TEXT say status calculation\n"
+                      "tape tape-back tape-next tape-recall tape-clear\n"
                       "Example: tallyvox-keys 7 + 8 =\n";
 
 // The next key line of standard input, blank lines skipped.
@@ -48,7 +51,12 @@ bool Known(const std::string &key)
 
 class Run {
 public:
-    explicit Run(bool trace) : trace_(trace) {}
+    explicit Run(bool trace, const std::string &tapeFile) : trace_(trace)
+    {
+        if (!tapeFile.empty())
+            driver_.UseTapeFile(
+                tapeFile, [](const std::string &problem) { std::cerr << "tallyvox-keys: " << problem << std::endl; });
+    }
 
     void Key(const std::string &key)
     {
@@ -59,7 +67,11 @@ public:
         all_.cues.insert(all_.cues.end(), one.cues.begin(), one.cues.end());
         all_.messages.insert(all_.messages.end(), one.messages.begin(), one.messages.end());
     }
-    void Finish() { std::cout << driver_.JsonLine(all_) << std::endl; }
+    void Finish()
+    {
+        driver_.FlushTape();
+        std::cout << driver_.JsonLine(all_) << std::endl;
+    }
 
 private:
     bool trace_;
@@ -73,6 +85,7 @@ private:
 int main(int argc, char **argv)
 {
     bool trace = false;
+    std::string tapeFile;
     std::vector<std::string> keys;
     bool fromArguments = false;
     for (int i = 1; i < argc; ++i) {
@@ -90,6 +103,14 @@ int main(int argc, char **argv)
             trace = true;
             continue;
         }
+        if (arg == "--tape" && !fromArguments) {
+            if (++i == argc) {
+                std::cerr << "tallyvox-keys: --tape needs a file\n";
+                return 2;
+            }
+            tapeFile = argv[i];
+            continue;
+        }
         fromArguments = true;
         keys.push_back(arg);
     }
@@ -97,7 +118,7 @@ int main(int argc, char **argv)
     if (trace && !fromArguments) {
         // Interactive: an unknown key ends the run where it stands, after the
         // lines of the keys before it.
-        Run run(true);
+        Run run(true, tapeFile);
         for (std::string key; ReadKey(key);) {
             if (!Known(key))
                 return 2;
@@ -114,7 +135,7 @@ int main(int argc, char **argv)
     for (const std::string &key : keys)
         if (!Known(key))
             return 2;
-    Run run(trace);
+    Run run(trace, tapeFile);
     for (const std::string &key : keys)
         run.Key(key);
     run.Finish();
