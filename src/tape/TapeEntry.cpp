@@ -106,7 +106,8 @@ void AddNumberCues(std::string_view text, std::vector<std::string> &cues)
             spoken.replace(0, 1, "负");
         more = CueNamesOf(spoken);
     }
-    cues.insert(cues.end(), more.begin(), more.end());
+    for (std::string &cue : more)
+        cues.push_back(cue == "e" ? "E" : std::move(cue)); // "1e3" typed in an expression
 }
 
 std::string NumberWords(std::string_view text)

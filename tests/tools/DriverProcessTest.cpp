@@ -66,7 +66,8 @@ TEST(DriverProcess, ArgumentsGiveOneJsonLine)
     const Outcome o = RunDriver("7 + 8 =");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "{\"display\": \"15\", \"label\": \"\", \"memory\": \"\", \"cues\": [\"7\", \"加\", \"8\", "
-                     "\"等于\", \"1\", \"拾\", \"5\"], \"messages\": []}\n");
+                     "\"等于\", \"1\", \"拾\", \"5\"], \"messages\": [], \"tape\": [{\"text\": \"7 + 8 = 15\", "
+                     "\"result\": \"15\"}]}\n");
     EXPECT_EQ(o.err, "");
 }
 
@@ -75,7 +76,7 @@ TEST(DriverProcess, StandardInputSkipsBlankLines)
     const Outcome o = RunDriver("", "5\n\n  \nMS\r\n+\n");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "{\"display\": \"0\", \"label\": \"5+\", \"memory\": \"M\", \"cues\": [\"5\", \"MS\", "
-                     "\"加\"], \"messages\": []}\n");
+                     "\"加\"], \"messages\": [], \"tape\": []}\n");
 }
 
 TEST(DriverProcess, TracePrintsOneLinePerKeyWithThatKeysCues)
@@ -97,6 +98,33 @@ TEST(DriverProcess, TracePrintsOneLinePerKeyWithThatKeysCues)
               std::string::npos)
         << third;
     EXPECT_NE(last.find("\"cues\": [\"4\", \"负\", \"开方\", \"错误\"]"), std::string::npos) << last;
+}
+
+// No tape file unless asked for; with --tape FILE the next run goes on
+// from the tape the last one left.
+TEST(DriverProcess, TapeFileOnlyWhenAskedFor)
+{
+    const std::filesystem::path home =
+        std::filesystem::temp_directory_path() / ("keys-tape-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(home);
+    ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    EXPECT_EQ(RunDriver("1 + 2 =").status, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(home));
+
+    const std::string tape = "--tape '" + (home / "t" / "tape.txt").string() + "' ";
+    EXPECT_EQ(RunDriver(tape + "1 + 2 = 2 sqrt '*' 3 =").status, 0);
+    const Outcome o = RunDriver(tape + "tape-back tape-back tape-recall");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.out.find("\"display\": \"3\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"cues\": [\"第\", \"2\", \"条\", \"开方\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"tape\": [{\"text\": \"1 + 2 = 3\", \"result\": \"3\"}, {\"text\": \"√2 × 3 = "
+                         "4.2426406871193\", \"result\": \"4.2426406871193\"}]"),
+              std::string::npos)
+        << o.out;
+    EXPECT_EQ(RunDriver(tape + "tape-clear").status, 0);
+    EXPECT_NE(RunDriver(tape + "tape").out.find("\"tape\": []"), std::string::npos);
+    EXPECT_EQ(RunDriver("--tape").status, 2);
+    std::filesystem::remove_all(home);
 }
 
 TEST(DriverProcess, UnknownKeyIsRefusedBeforeAnythingRuns)
