@@ -310,9 +310,12 @@ void TForTest::editInsert(const QString &functionText, const QString &newExpress
 
 void TForTest::rzbtbtn1Click()
 {
-    const std::string output = EvaluateExpression(EditInPut->text().toStdString(), script_);
+    const std::string input = EditInPut->text().toStdString();
+    const std::string output = EvaluateExpression(input, script_);
     // The result shows while it is read.
     EditOutPut->setText(QString::fromStdString(output));
+    if (hooks_.evaluated)
+        hooks_.evaluated(input, output);
 
     QPointer<TForTest> self(this);
     ReadOutHost host(*this);

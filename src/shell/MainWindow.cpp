@@ -12,6 +12,9 @@
 #include "shell/KeyPictures.h"
 #include "shell/MediaControl.h"
 #include "shell/ProgramIcon.h"
+#include "shell/TapeListModel.h"
+#include "tape/TapeKeys.h"
+#include "tape/TapeStore.h"
 #include "voice/CuePlayer.h"
 
 #include <QAbstractEventDispatcher>
@@ -34,6 +37,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <ctime>
 #include <fstream>
 
 namespace tallyvox {
@@ -106,6 +110,7 @@ void TFrmMain::showEvent(QShowEvent *event)
         // the window and the X server need to appear, and no one presses a
         // scientific key within this time (one that does starts them itself).
         QTimer::singleShot(0, this, &TFrmMain::ShowIcons);
+        QTimer::singleShot(0, this, &TFrmMain::LoadTape);
         QTimer::singleShot(kAfterFirstShowMs, this, &TFrmMain::AfterFirstShow);
     }
     if (!event->spontaneous())
@@ -209,6 +214,9 @@ TForTest &TFrmMain::ExpressionWindow()
         ExpressionWindowHooks hooks;
         hooks.playCue = [this](const std::string &name, bool async) { PlayCue(name, async); };
         hooks.mainWindowClosed = [this] { return cueStreamReleased_; };
+        hooks.evaluated = [this](const std::string &input, const std::string &output) {
+            tapeKeys_->Record(ExpressionCalculation(input, output), std::time(nullptr));
+        };
         hooks.waitForCueEnd = [this] {
             if (!options_.cueSink && CueStream)
                 CueStream->WaitForEnd();

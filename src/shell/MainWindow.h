@@ -18,13 +18,17 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string_view>
 
 class QAction;
 class QActionGroup;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QListView;
 class QMenu;
 class QRadioButton;
 class QSystemTrayIcon;
@@ -41,6 +45,10 @@ class ScriptEvaluator;
 class TEditEx;
 class TForTest;
 class TMMControl;
+class Tape;
+class TapeKeys;
+class TapeListModel;
+class TapeStore;
 enum class AngleMode;
 
 class TFrmMain : public QMainWindow, private EngineHost {
@@ -119,6 +127,9 @@ private Q_SLOTS:
     void TrayIconClick();
     void AppMinimize();
     void Timer1Timer();
+    // the tape: 查看 → 计算记录 and 保留计算记录
+    void NTapeClick();
+    void NKeepTapeClick();
 
 private:
     // EngineHost
@@ -126,6 +137,22 @@ private:
     void ProcessPendingEvents() override;
     void FocusInput() override;
     void ReportFault(const std::string &message) override;
+    void CalculationFinished(const CalculationRecord &calculation) override;
+
+    // The tape panel (MainWindowTape.cpp).
+    void BuildTapePanel();
+    void BuildTapeMenu();
+    // Reads the tape's file; after the first show.
+    void LoadTape();
+    void ShowTape(bool shown);
+    void TapeChanged();
+    // Makes a row current without reading it aloud.
+    void SelectTapeRow(std::optional<std::size_t> row);
+    // A tape command typed on the display.
+    void TapeCommand(std::string_view command);
+    // A key pressed in the list; true when it was the tape's.
+    bool TapeKeyPress(QKeyEvent *key);
+    void ConfirmClearTape();
 
     void BuildLayout();
     void BuildDisplay();
@@ -209,6 +236,18 @@ private:
     QTimer *Timer1 = nullptr;
     QSystemTrayIcon *TrayIcon = nullptr;
     QMenu *PopupMenu = nullptr;
+
+    std::unique_ptr<Tape> tape_;
+    std::unique_ptr<TapeKeys> tapeKeys_;
+    // Declared after what it writes: it finishes its writes first.
+    std::unique_ptr<TapeStore> tapeStore_;
+    TapeListModel *tapeModel_ = nullptr;
+    QFrame *pnlTape = nullptr;
+    QListView *lstTape = nullptr;
+    QLabel *lblTapeEmpty = nullptr;
+    QAction *NTape = nullptr;
+    QAction *NKeepTape = nullptr;
+    bool quietTapeMove_ = false;
 };
 
 } // namespace tallyvox

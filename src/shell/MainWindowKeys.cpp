@@ -204,6 +204,8 @@ void TFrmMain::edtInputKeyUp(const QString &shortcut)
         RunKey([&] { engine_.SayDisplay(); });
     else if (command == "status")
         RunKey([&] { engine_.SayStatus(); });
+    else
+        TapeCommand(command);
 }
 
 void TFrmMain::PressKey(const KeyDef &key)

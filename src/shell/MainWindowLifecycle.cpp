@@ -10,6 +10,7 @@
 #include "shell/ServerAddresses.h"
 #include "shell/UpdateNotice.h"
 #include "shell/WebUrl.h"
+#include "tape/TapeFile.h"
 #include "update/update.h"
 #include "voice/CuePlayer.h"
 
@@ -47,6 +48,7 @@ ShellOptions ShellOptions::Defaults()
     o.installUpdateNotice = [](QWidget *window) { InstallUpdateNotice(window); };
     if (const char *log = std::getenv("TALLYVOX_CUE_LOG"); log && *log)
         o.cueLog = log;
+    o.tapeFile = DefaultTapeFile();
     return o;
 }
 

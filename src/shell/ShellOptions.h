@@ -38,6 +38,11 @@ struct ShellOptions {
     // end-to-end tests read it to hear what a run said.
     std::filesystem::path cueLog;
 
+    // The tape's file, read once the window is shown and kept as the tape
+    // changes; with it the "keep the tape" setting is read from and written
+    // to QSettings. Empty: the tape is kept in memory only.
+    std::filesystem::path tapeFile;
+
     // Runs before each of FormCreate's steps (1..9); an exception thrown
     // here fails that step exactly as a failure of the step itself.
     std::function<void(int step)> beforeCreateStep;
