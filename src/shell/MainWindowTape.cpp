@@ -46,7 +46,7 @@ void TFrmMain::BuildTapePanel()
 
     pnlTape = new QFrame(client_);
     pnlTape->setObjectName(QStringLiteral("pnlTape"));
-    pnlTape->setAccessibleName(QStringLiteral("计算记录"));
+    pnlTape->setAccessibleName(QStringLiteral("计算记录栏"));
     MarkAccessiblePanel(pnlTape);
     pnlTape->setGeometry(layout::TapeLeft, layout::TapeTop, layout::StandardResultWidth, layout::TapeHeight);
     pnlTape->hide();
