@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 
 #include <algorithm>
@@ -167,6 +168,13 @@ void TFrmMain::ShowTape(bool shown)
     pnlTape->setVisible(shown);
     NTape->setChecked(shown);
     FixOuterSize(ViewOuterSize(N5->isChecked() ? layout::EnhancedOuterSize : layout::StandardOuterSize));
+    // Grown downwards, the window moves up as far as it must to stay on screen.
+    if (const QScreen *screen = this->screen(); shown && screen) {
+        const QRect room = screen->availableGeometry();
+        const int below = frameGeometry().top() + outerSize_.height() - (room.bottom() + 1);
+        if (below > 0)
+            move(x(), std::max(room.top(), y() - below));
+    }
 }
 
 void TFrmMain::TapeCommand(std::string_view command)

@@ -20,9 +20,13 @@ void TapeKeys::Record(const CalculationRecord &calculation, std::int64_t time)
 
 void TapeKeys::Loaded(std::vector<TapeEntry> entries)
 {
-    // Calculations made before the file was read stay the newest.
-    for (const TapeEntry &entry : tape_.Entries())
+    // Calculations made before the file was read stay the newest, and go
+    // into the file after what it holds.
+    for (const TapeEntry &entry : tape_.Entries()) {
+        if (store_)
+            store_->Added(entry);
         entries.push_back(entry);
+    }
     tape_.Assign(std::move(entries));
     Changed();
 }

@@ -25,7 +25,7 @@ public:
 
     // A finished calculation (time: seconds since 1970 UTC). No cue.
     void Record(const CalculationRecord &calculation, std::int64_t time);
-    // Entries read from the file at start-up.
+    // Entries read from the file at start-up (the store set first).
     void Loaded(std::vector<TapeEntry> entries);
 
     // From the display: the older or newer entry, read with its position

@@ -100,8 +100,8 @@ TapeRead KeyDriver::UseTapeFile(const std::filesystem::path &file, std::function
     impl_->tapeKeys.SetStore(nullptr);
     impl_->store = std::make_unique<TapeStore>(file, std::move(report));
     TapeRead read = impl_->store->Load();
-    impl_->tapeKeys.Loaded(read.entries);
     impl_->tapeKeys.SetStore(impl_->store.get());
+    impl_->tapeKeys.Loaded(read.entries);
     return read;
 }
 
