@@ -13,7 +13,7 @@ libsdl2-dev libseccomp-dev libcurl4-openssl-dev libfontconfig-dev
 libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libgumbo-dev
 espeak-ng sox librsvg2-bin
 fonts-wqy-microhei
-xvfb xauth x11-utils libx11-dev imagemagick xdotool
+xvfb xauth x11-utils libx11-dev imagemagick xdotool qt6ct
 qt6-translations-l10n
 dbus dbus-x11 at-spi2-core python3-pyatspi python3-gi
 dpkg-dev desktop-file-utils appstream man-db

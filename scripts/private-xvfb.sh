@@ -11,10 +11,12 @@
 # -noreset: an X server resets when its last client leaves, and a client
 # connecting meanwhile is refused. The accessibility bus launcher connects
 # briefly before the program under test does.
+#
+# PRIVATE_XVFB_SCREEN: the screen's size and depth (default 1280x1024x24).
 start_private_xvfb() {
     local display_file
     display_file=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp -nolisten unix 3>"$display_file" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 "${PRIVATE_XVFB_SCREEN:-1280x1024x24}" -noreset -nolisten tcp -nolisten unix 3>"$display_file" 2>/dev/null &
     PRIVATE_XVFB_PID=$!
     # shellcheck disable=SC2064
     trap "kill $PRIVATE_XVFB_PID 2>/dev/null; wait $PRIVATE_XVFB_PID 2>/dev/null; rm -f '$display_file'" EXIT

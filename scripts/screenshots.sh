@@ -5,6 +5,8 @@
 #   docs/screenshot.png                  the enhanced view, default colours
 #   docs/screenshot-dark-enhanced.png    dark colours (qt6ct's "darker"), scale 2
 #   docs/screenshot-dark-standard.png    the same in the standard view
+#   docs/screenshot-tape.png             the tape panel open, default colours
+#   docs/screenshot-tape-dark.png        the same, dark colours, scale 2
 # usage: scripts/screenshots.sh [BUILD_DIR]   (needs xdotool, imagemagick, qt6ct)
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,7 +22,8 @@ fi
 
 # shellcheck source=private-xvfb.sh
 source "$ROOT/scripts/private-xvfb.sh"
-start_private_xvfb
+# Tall enough for the window with its tape at scale 2.
+PRIVATE_XVFB_SCREEN=1600x1200x24 start_private_xvfb
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"; kill $PRIVATE_XVFB_PID 2>/dev/null' EXIT
 
@@ -33,12 +36,14 @@ custom_palette=true
 style=Fusion
 EOF
 
-# shot OUTPUT KEYS... : starts the program, types 1/7= and stores the result
-# (Ctrl+M), optionally switches view, and saves the window.
+# shot OUTPUT VIEW KEYS... : starts the program, types 1/7= and stores the
+# result (Ctrl+M), then switches to the standard view or opens the tape after
+# three more calculations, and saves the window. Each run has an empty tape
+# of its own.
 shot() {
     local output=$1 view=$2
     shift 2
-    env "$@" SDL_AUDIODRIVER=dummy "$PROGRAM" &
+    env "$@" XDG_DATA_HOME="$WORK/data-$(basename "$output")" SDL_AUDIODRIVER=dummy "$PROGRAM" &
     local pid=$!
     local window
     window=$(xdotool search --sync --name '^Tallyvox$' | head -n1)
@@ -47,6 +52,14 @@ shot() {
     xdotool type --delay 100 '1/7='
     xdotool key --delay 100 ctrl+m
     [ "$view" = standard ] && xdotool key --delay 300 alt+v Return
+    if [ "$view" = tape ]; then
+        for calculation in '12+3*2=' '2@*3=' '30s+1='; do
+            sleep 3
+            xdotool type --delay 100 "$calculation"
+        done
+        sleep 3
+        xdotool key --delay 300 ctrl+h Up
+    fi
     sleep 8 # the read-out
     import -window "$window" "$output"
     kill -9 "$pid" 2>/dev/null || true
@@ -57,5 +70,8 @@ shot "$ROOT/docs/screenshot.png" enhanced XDG_CONFIG_HOME="$WORK/empty"
 shot "$ROOT/docs/screenshot-dark-enhanced.png" enhanced XDG_CONFIG_HOME="$WORK/config" \
     QT_QPA_PLATFORMTHEME=qt6ct QT_SCALE_FACTOR=2
 shot "$ROOT/docs/screenshot-dark-standard.png" standard XDG_CONFIG_HOME="$WORK/config" \
+    QT_QPA_PLATFORMTHEME=qt6ct QT_SCALE_FACTOR=2
+shot "$ROOT/docs/screenshot-tape.png" tape XDG_CONFIG_HOME="$WORK/empty"
+shot "$ROOT/docs/screenshot-tape-dark.png" tape XDG_CONFIG_HOME="$WORK/config" \
     QT_QPA_PLATFORMTHEME=qt6ct QT_SCALE_FACTOR=2
 echo "screenshots in $ROOT/docs"

@@ -73,6 +73,23 @@ std::string RoundedForSpeech(const std::string &text, int digits, bool exponentF
     return exponentForm ? ExponentNumberText(v, digits) : GeneralNumberText(v, digits);
 }
 
+// A chain or a nesting of functions longer than this keeps its newest
+// terms, so the tape's memory stays bounded however long the key presses go.
+constexpr std::size_t kMaxTerms = 256;
+constexpr std::size_t kMaxOperandTerms = 32;
+
+// The key row of an operator code, whose token names it on the tape.
+const KeyDef *OperatorKeyDef(int code)
+{
+    switch (code) {
+    case OpExp: return FindKey(KeyHandler::SpbExpClick, OpExp);
+    case OpFE: return FindKey(KeyHandler::SpbPEClick, OpFE);
+    case OpPower: return FindKey(KeyHandler::SpbXPFClick, OpPower);
+    case OpRoot: return FindKey(KeyHandler::SpbxKLFClick, OpRoot);
+    default: return FindKey(KeyHandler::btnAddClick, code);
+    }
+}
+
 } // namespace
 
 CalculatorEngine::CalculatorEngine(EngineHost &host) : host_(host) {}
@@ -101,6 +118,8 @@ void CalculatorEngine::ResetCalculator()
     PendingOperator = OpAdd;
     LabelText.clear();
     DisplayText = "0";
+    tapeTerms_.clear();
+    tapeOperand_.clear();
 }
 
 void CalculatorEngine::RunHandler(const std::function<void()> &body)
@@ -164,12 +183,14 @@ void CalculatorEngine::Say(const std::string &name, bool async)
         host_.PlayCue(name, async);
 }
 
-void CalculatorEngine::FunctionKey(const std::string &cue, const std::function<std::string()> &value)
+void CalculatorEngine::FunctionKey(const std::string &cue, const KeyDef *noted,
+                                   const std::function<std::string()> &value)
 {
     StopReadOut = true;
     ResultKeyCue(cue);
     if (RefusedOnError())
         return;
+    const std::string operand = DisplayText;
     try {
         DisplayText = value();
     } catch (const CalcError &) {
@@ -179,6 +200,10 @@ void CalculatorEngine::FunctionKey(const std::string &cue, const std::function<s
     // and the pending operation goes on with it.
     if (DisplayText.empty())
         ShowError();
+    if (noted)
+        NoteFunction(*noted, operand);
+    else
+        tapeOperand_.clear();
     host_.FocusInput();
     StartNewNumber = true;
     if (Listener.readFunctions && !ShowsError())
@@ -203,6 +228,7 @@ void CalculatorEngine::Digit(int digit)
     StopReadOut = true;
     if (StartNewNumber)
         DisplayText = "0";
+    tapeOperand_.clear(); // typed: the operand is what the display shows
     const std::string caption(1, static_cast<char>('0' + digit));
     KeyCue(caption);
     if (CharCount(DisplayText) >= kDisplayLimit)
@@ -347,6 +373,7 @@ void CalculatorEngine::OperatorKey(int code)
     KeyCue(kOperators[code].cue);
     if (RefusedOnError())
         return;
+    NoteOperator(code);
     const int n = DigitCount(DisplayText);
     if (AwaitingOperand) {
         // No operand since the last operator key: only the operator changes.
@@ -383,6 +410,8 @@ void CalculatorEngine::Equal()
     // A second equals after an error repeats the error, never "0".
     if (RefusedOnError())
         return;
+    std::vector<CalculationTerm> entered = tapeTerms_;
+    AppendTermsTo(entered, OperandTerms());
     const int n = DigitCount(DisplayText);
     if (!ErrorShown)
         ApplyPendingOperation();
@@ -392,6 +421,7 @@ void CalculatorEngine::Equal()
         ErrorShown = false;
         ResetCalculator();
         ShowError();
+        FinishCalculation(std::move(entered));
         return;
     }
     const Extended r = Accumulator;
@@ -401,6 +431,7 @@ void CalculatorEngine::Equal()
         ResetCalculator();
         DisplayText = GeneralNumberText(r);
     }
+    FinishCalculation(std::move(entered));
     if (ReadOut()) {
         LabelText.clear();
         host_.FocusInput();
@@ -443,19 +474,26 @@ bool CalculatorEngine::Speak(const std::vector<std::string> &cues, bool evenIfSi
 void CalculatorEngine::btnPerClick()
 {
     RunHandler([&] {
-        FunctionKey("百分号",
+        // The tape shows the value it produced.
+        FunctionKey("百分号", nullptr,
                     [&] { return GeneralNumberText(CheckedResult(CheckedDivide(Accumulator, 100) * DisplayValue())); });
     });
 }
 
 void CalculatorEngine::btnCountdownClick()
 {
-    RunHandler([&] { FunctionKey("导数", [&] { return GeneralNumberText(CheckedDivide(1, DisplayValue())); }); });
+    RunHandler([&] {
+        FunctionKey("导数", FindKey(KeyHandler::btnCountdownClick),
+                    [&] { return GeneralNumberText(CheckedDivide(1, DisplayValue())); });
+    });
 }
 
 void CalculatorEngine::btnRootsClick()
 {
-    RunHandler([&] { FunctionKey("开方", [&] { return GeneralNumberText(RaisePower(DisplayValue(), 0.5L)); }); });
+    RunHandler([&] {
+        FunctionKey("开方", FindKey(KeyHandler::btnRootsClick),
+                    [&] { return GeneralNumberText(RaisePower(DisplayValue(), 0.5L)); });
+    });
 }
 
 void CalculatorEngine::btnMCClick()
@@ -476,6 +514,7 @@ void CalculatorEngine::btnMRClick()
         StopReadOut = true;
         ResultKeyCue("MR");
         DisplayText = GeneralNumberText(MemoryValue);
+        tapeOperand_.clear(); // the tape shows the value recalled
         host_.FocusInput();
         StartNewNumber = true;
         AwaitingOperand = false;
@@ -667,10 +706,100 @@ void CalculatorEngine::PasteText(const std::string &text)
             return;
         }
         DisplayText = *number;
+        tapeOperand_.clear();
         // The pasted number is the operand an operator key then takes.
         AwaitingOperand = false;
         if (Listener.readFunctions)
             ReadOut(false);
+    });
+}
+
+// ------------------------------------------------------------------ the tape
+
+void CalculatorEngine::AppendTermsTo(std::vector<CalculationTerm> &to, const std::vector<CalculationTerm> &terms)
+{
+    to.insert(to.end(), terms.begin(), terms.end());
+    if (to.size() > kMaxTerms) {
+        to.erase(to.begin(), to.begin() + static_cast<std::ptrdiff_t>(to.size() - kMaxTerms + 1));
+        to.front() = {CalculationTerm::Kind::Text, "…"};
+    }
+}
+
+std::vector<CalculationTerm> CalculatorEngine::OperandTerms() const
+{
+    if (!tapeOperand_.empty() && tapeOperandShows_ == DisplayText)
+        return tapeOperand_;
+    return {{CalculationTerm::Kind::Number, DisplayText}};
+}
+
+void CalculatorEngine::NoteFunction(const KeyDef &key, const std::string &operandText)
+{
+    std::vector<CalculationTerm> operand{{CalculationTerm::Kind::Key, std::string(key.token)}};
+    // Too deep a nesting starts again from the value it was applied to.
+    if (!tapeOperand_.empty() && tapeOperandShows_ == operandText && tapeOperand_.size() < kMaxOperandTerms)
+        operand.insert(operand.end(), tapeOperand_.begin(), tapeOperand_.end());
+    else
+        operand.push_back({CalculationTerm::Kind::Number, operandText});
+    tapeOperand_ = std::move(operand);
+    tapeOperandShows_ = DisplayText;
+}
+
+void CalculatorEngine::NoteOperator(int code)
+{
+    const KeyDef *key = OperatorKeyDef(code);
+    if (!key)
+        return;
+    CalculationTerm op{CalculationTerm::Kind::Key, std::string(key->token)};
+    if (AwaitingOperand) {
+        // Only the operator changes; a chain that starts so (after equals)
+        // starts from the accumulator the label shows.
+        if (!tapeTerms_.empty())
+            tapeTerms_.back() = std::move(op);
+        else
+            tapeTerms_ = {{CalculationTerm::Kind::Number, GeneralNumberText(Accumulator)}, std::move(op)};
+        return;
+    }
+    AppendTermsTo(tapeTerms_, OperandTerms());
+    AppendTermsTo(tapeTerms_, {std::move(op)});
+    tapeOperand_.clear();
+}
+
+void CalculatorEngine::FinishCalculation(std::vector<CalculationTerm> terms)
+{
+    tapeTerms_.clear();
+    tapeOperand_.clear();
+    // An equals that only shows the number again is no calculation.
+    if (terms.size() == 1 && terms.front().kind == CalculationTerm::Kind::Number)
+        return;
+    host_.CalculationFinished({std::move(terms), DisplayText});
+}
+
+CalculationRecord CalculatorEngine::CurrentCalculation() const
+{
+    CalculationRecord record{tapeTerms_, {}};
+    if (!AwaitingOperand || tapeTerms_.empty())
+        AppendTermsTo(record.terms, OperandTerms());
+    return record;
+}
+
+void CalculatorEngine::SpeakCues(const std::vector<std::string> &cues)
+{
+    RunHandler([&] {
+        StopReadOut = true;
+        Speak(cues);
+    });
+}
+
+void CalculatorEngine::RecallNumber(const std::string &text)
+{
+    RunHandler([&] {
+        StopReadOut = true;
+        Say("取回", true); // a tape key's cue: heard with results only too
+        DisplayText = text;
+        tapeOperand_.clear();
+        host_.FocusInput();
+        StartNewNumber = true;
+        AwaitingOperand = false;
     });
 }
 

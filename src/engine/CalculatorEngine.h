@@ -141,10 +141,26 @@ public:
     // A key that replaces the display value by a function of it: its cue,
     // then value() on the display, or "错误！" when that faults or answers
     // ""; the value is finished, the pending operation untouched.
-    void FunctionKey(const std::string &cue, const std::function<std::string()> &value);
+    // The tape shows the function applied to its operand when noted names
+    // the key, and only the value otherwise.
+    void FunctionKey(const std::string &cue, const KeyDef *noted, const std::function<std::string()> &value);
     // The default error report of a key's fault, with the cue "错误" first.
     void ReportKeyFault(const std::string &message);
     EngineHost &Host() { return host_; }
+
+    // --- the tape: the running calculation's terms as entered ---
+    // A function key (its row) has changed the display from operandText:
+    // the operand now reads as the function applied to what it was. Keys
+    // call it after their work, so a fault leaves the operand as it was.
+    void NoteFunction(const KeyDef &key, const std::string &operandText);
+    // The calculation typed so far: its terms, then the display's operand
+    // unless an operator key still waits for one. No result.
+    CalculationRecord CurrentCalculation() const;
+    // Plays cues as the equals read-out does: a key pressed meanwhile ends it.
+    void SpeakCues(const std::vector<std::string> &cues);
+    // Puts a number on the display as MR does (a new number follows, the
+    // pending operation stays), with cue "MR".
+    void RecallNumber(const std::string &text);
 
 private:
     void Digit(int digit);
@@ -163,7 +179,18 @@ private:
     void SetOperatorLabel(int code, int n);
     static int DigitCount(const std::string &text);
 
+    // The display's operand as terms, and the terms of the chain before it.
+    std::vector<CalculationTerm> OperandTerms() const;
+    static void AppendTermsTo(std::vector<CalculationTerm> &to, const std::vector<CalculationTerm> &terms);
+    void NoteOperator(int code);
+    void FinishCalculation(std::vector<CalculationTerm> terms);
+
     EngineHost &host_;
+    std::vector<CalculationTerm> tapeTerms_;
+    // How the display's value was made by function keys, valid while the
+    // display still shows tapeOperandShows_; empty for a typed number.
+    std::vector<CalculationTerm> tapeOperand_;
+    std::string tapeOperandShows_;
     // Set by ShowError for the key that is running; each RunHandler keeps
     // its own, since keys run nested inside a read-out.
     bool keyShowedError_ = false;

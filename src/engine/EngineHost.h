@@ -3,6 +3,8 @@
 // headless driver and the tests each provide one.
 #pragma once
 
+#include "engine/CalculationRecord.h"
+
 #include <string>
 
 namespace tallyvox {
@@ -24,6 +26,10 @@ public:
     // The application's default error report: a fault that no handler
     // caught, shown in a box captioned "Tallyvox".
     virtual void ReportFault(const std::string &message) = 0;
+
+    // An equals key has shown a result (or the error) of what was entered;
+    // the tape keeps it. Hosts without a tape ignore it.
+    virtual void CalculationFinished(const CalculationRecord &) {}
 };
 
 } // namespace tallyvox

@@ -87,6 +87,13 @@ constexpr CommandDef kCommands[] = {
     {"paste", "粘贴", {"Ctrl+V", "Shift+Insert"}},
     {"say", "朗读显示", {"Space"}},
     {"status", "朗读运算和记忆", {"?"}},
+    {"calculation", "朗读当前算式", {"Shift+Space", "F8"}},
+    // The tape of finished calculations.
+    {"tape", "计算记录", {"Ctrl+H"}},
+    {"tape-back", "朗读上一条记录", {"Ctrl+Up"}},
+    {"tape-next", "朗读下一条记录", {"Ctrl+Down"}},
+    {"tape-recall", "取回记录", {"Ctrl+Enter"}},
+    {"tape-clear", "清除计算记录", {"Ctrl+Shift+Delete"}},
     // The listener's quick keys, each confirmed in words.
     {"faster", "语速加快", {"Ctrl+Shift+F"}},
     {"slower", "语速减慢", {"Ctrl+Shift+S"}},

@@ -329,10 +329,13 @@ void TForTest::editInsert(const QString &functionText, const QString &newExpress
 
 void TForTest::rzbtbtn1Click()
 {
-    const std::string output = EvaluateExpression(EditInPut->text().toStdString(), script_);
+    const std::string input = EditInPut->text().toStdString();
+    const std::string output = EvaluateExpression(input, script_);
     // The result shows while it is read; a script's text result can be a
     // megabyte, of which a bounded start is shown.
     EditOutPut->setText(QString::fromStdString(BoundedText(output)));
+    if (hooks_.evaluated)
+        hooks_.evaluated(input, output);
 
     QPointer<TForTest> self(this);
     ReadOutHost host(*this);

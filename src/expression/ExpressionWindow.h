@@ -41,6 +41,8 @@ struct ExpressionWindowHooks {
     std::function<void()> waitForCueEnd;
     // The failure message; default: an information box owned by the window.
     std::function<void(const QString &caption, const QString &text)> showMessage;
+    // Each calculation, its expression and result text, for the tape.
+    std::function<void(const std::string &input, const std::string &output)> evaluated;
 };
 
 class TForTest : public QDialog {

@@ -199,28 +199,32 @@ void ScientificKeys::SpbcOsClick(int tag)
     if (!key)
         return;
     engine_.RunHandler([&] {
-        engine_.FunctionKey(std::string(key->cue),
+        engine_.FunctionKey(std::string(key->cue), key,
                             [&] { return GeneralNumberText(FunctionValue(tag, engine_.DisplayValue(), angle_)); });
     });
 }
 
 void ScientificKeys::SpbIntClick()
 {
-    engine_.RunHandler(
-        [&] { engine_.FunctionKey("取整", [&] { return GeneralNumberText(std::trunc(engine_.DisplayValue())); }); });
+    engine_.RunHandler([&] {
+        engine_.FunctionKey("取整", FindKey(KeyHandler::SpbIntClick),
+                            [&] { return GeneralNumberText(std::trunc(engine_.DisplayValue())); });
+    });
 }
 
 void ScientificKeys::SpbLnClick()
 {
     engine_.RunHandler([&] {
-        engine_.FunctionKey("对数", [&] { return GeneralNumberText(Logarithm(engine_.DisplayValue(), false)); });
+        engine_.FunctionKey("对数", FindKey(KeyHandler::SpbLnClick),
+                            [&] { return GeneralNumberText(Logarithm(engine_.DisplayValue(), false)); });
     });
 }
 
 void ScientificKeys::SpbLogClick()
 {
     engine_.RunHandler([&] {
-        engine_.FunctionKey("log", [&] { return GeneralNumberText(Logarithm(engine_.DisplayValue(), true)); });
+        engine_.FunctionKey("log", FindKey(KeyHandler::SpbLogClick),
+                            [&] { return GeneralNumberText(Logarithm(engine_.DisplayValue(), true)); });
     });
 }
 
@@ -228,7 +232,8 @@ void ScientificKeys::SpbNJCClick()
 {
     engine_.RunHandler([&] {
         // The text as a whole: no commas removed, and junk is an error, not 0.
-        engine_.FunctionKey("累乘", [&] { return GeneralNumberText(Factorial(StrToFloat(engine_.DisplayText))); });
+        engine_.FunctionKey("累乘", FindKey(KeyHandler::SpbNJCClick),
+                            [&] { return GeneralNumberText(Factorial(StrToFloat(engine_.DisplayText))); });
     });
 }
 
@@ -243,9 +248,10 @@ void ScientificKeys::SpbPaiClick()
     });
 }
 
-void ScientificKeys::ScriptKey(const char *cue, const std::string &statement, Extended (*exact)(Extended))
+void ScientificKeys::ScriptKey(const char *cue, const KeyDef *key, const std::string &statement,
+                               Extended (*exact)(Extended))
 {
-    engine_.FunctionKey(cue, [&] {
+    engine_.FunctionKey(cue, key, [&] {
         const std::string text = script_.EvalScript(statement, "str");
         // The script computes in doubles, which end at 1.8E308 and answer
         // "INF" beyond; the calculator's 80 bits go on to 1.1E4932, as xʸ
@@ -262,9 +268,11 @@ void ScientificKeys::SpbXPFClick(int tag)
     engine_.RunHandler([&] {
         const std::string &d = engine_.DisplayText;
         if (tag == 0) {
-            ScriptKey("平方", "str = Math.pow(" + d + ",2)", [](Extended v) { return v * v; });
+            ScriptKey("平方", FindKey(KeyHandler::SpbXPFClick, 0), "str = Math.pow(" + d + ",2)",
+                      [](Extended v) { return v * v; });
         } else if (tag == 1) {
-            ScriptKey("立方", "str = Math.pow(" + d + ",3)", [](Extended v) { return v * v * v; });
+            ScriptKey("立方", FindKey(KeyHandler::SpbXPFClick, 1), "str = Math.pow(" + d + ",3)",
+                      [](Extended v) { return v * v * v; });
         } else if (tag == OpPower) {
             engine_.StopReadOut = true;
             engine_.OperatorKey(OpPower);
@@ -279,7 +287,7 @@ void ScientificKeys::SpbXPFClick(int tag)
 void ScientificKeys::SpbtenxFClick()
 {
     engine_.RunHandler([&] {
-        ScriptKey("10N次方", "str = Math.pow(10," + engine_.DisplayText + ")",
+        ScriptKey("10N次方", FindKey(KeyHandler::SpbtenxFClick), "str = Math.pow(10," + engine_.DisplayText + ")",
                   [](Extended v) { return RaisePower(10, v); });
     });
 }
@@ -289,7 +297,8 @@ void ScientificKeys::SpbxKLFClick(int tag)
     engine_.RunHandler([&] {
         if (tag == 6) {
             // The real root: the cube root of -8 is -2.
-            engine_.FunctionKey("开立方", [&] { return GeneralNumberText(RealRoot(engine_.DisplayValue(), 3)); });
+            engine_.FunctionKey("开立方", FindKey(KeyHandler::SpbxKLFClick, 6),
+                                [&] { return GeneralNumberText(RealRoot(engine_.DisplayValue(), 3)); });
         } else if (tag == OpRoot) {
             engine_.StopReadOut = true;
             engine_.OperatorKey(OpRoot);

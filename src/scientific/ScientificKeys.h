@@ -57,7 +57,7 @@ public:
 
 private:
     void SelectAngle(AngleMode mode, const char *cue);
-    void ScriptKey(const char *cue, const std::string &statement, Extended (*exact)(Extended));
+    void ScriptKey(const char *cue, const KeyDef *key, const std::string &statement, Extended (*exact)(Extended));
 
     CalculatorEngine &engine_;
     ScriptEvaluator &script_;

@@ -15,7 +15,7 @@ QString NamedKey(int qtKey)
     static const std::pair<int, const char *> kNames[] = {
         {Qt::Key_Return, "Enter"},        {Qt::Key_Enter, "Enter"},   {Qt::Key_Escape, "Esc"},
         {Qt::Key_Backspace, "Backspace"}, {Qt::Key_Delete, "Delete"}, {Qt::Key_Insert, "Insert"},
-        {Qt::Key_Space, "Space"},
+        {Qt::Key_Space, "Space"},         {Qt::Key_Up, "Up"},         {Qt::Key_Down, "Down"},
     };
     for (const auto &[key, name] : kNames)
         if (key == qtKey)

@@ -98,6 +98,8 @@ std::span<const MenuEntry> TFrmMain::MenuItems()
         {"N5", "加强型(&S)", "N1", &F::N5Click, true, true, 1},
         {"N6", "程序员", "N1", nullptr, true, false},
         {"N7", "统计信息", "N1", nullptr, true, false},
+        {"NTape", "计算记录(&R)", "N1", &F::NTapeClick},
+        {"NKeepTape", "保留计算记录(&K)", "N1", &F::NKeepTapeClick},
         {"NOptions", "选项(&O)…", "N1", &F::NOptionsClick},
         {"N2", "编辑(&E)", nullptr, nullptr},
         {"N8", "复制(&C)", "N2", &F::N8Click},

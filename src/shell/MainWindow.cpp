@@ -15,6 +15,9 @@
 #include "shell/OptionsDialog.h"
 #include "shell/ProgramIcon.h"
 #include "shell/SettingsStore.h"
+#include "shell/TapeListModel.h"
+#include "tape/TapeKeys.h"
+#include "tape/TapeStore.h"
 #include "voice/CuePlayer.h"
 
 #include <QAbstractEventDispatcher>
@@ -37,6 +40,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <ctime>
 #include <fstream>
 
 namespace tallyvox {
@@ -109,6 +113,11 @@ void TFrmMain::showEvent(QShowEvent *event)
         // the window and the X server need to appear, and no one presses a
         // scientific key within this time (one that does starts them itself).
         QTimer::singleShot(0, this, &TFrmMain::ShowIcons);
+        QTimer::singleShot(0, this, [this] {
+            // The settings first: they say whether the tape is kept.
+            LoadSettings();
+            LoadTape();
+        });
         QTimer::singleShot(kAfterFirstShowMs, this, &TFrmMain::AfterFirstShow);
     }
     if (!event->spontaneous())
@@ -130,7 +139,6 @@ void TFrmMain::AfterFirstShow()
         // Spawns the script sandbox ahead of the first scientific key. The
         // expression window that shares it is built when first opened.
         Science();
-        LoadSettings();
     } catch (const std::exception &e) {
         ReportFault(e.what());
     }
@@ -143,19 +151,27 @@ void TFrmMain::LoadSettings()
     settingsStore_ = std::make_unique<SettingsStore>(QString::fromStdString(options_.settingsFile.string()));
     const KeptSettings kept = settingsStore_->Load();
     engine_.Listener = kept.listener;
-    Science().RestoreAngle(kept.angle);
+    // The scientific keys start the script children: not before their time.
+    keptAngle_ = kept.angle;
+    if (science_)
+        science_->RestoreAngle(kept.angle);
+    NKeepTape->setChecked(kept.listener.keepTape);
+    ShowTape(kept.tapePanel);
     RefreshFromEngine();
 }
 
 void TFrmMain::SaveSettings()
 {
     if (settingsStore_)
-        settingsStore_->Save({engine_.Listener, Angle(), false});
+        settingsStore_->Save({engine_.Listener, Angle(), pnlTape->isVisible()});
 }
 
 void TFrmMain::ApplyListenerSettings(const ListenerSettings &settings)
 {
+    const bool keepTapeChanged = settings.keepTape != engine_.Listener.keepTape;
     engine_.Listener = settings;
+    if (keepTapeChanged)
+        KeepTape(settings.keepTape);
     SaveSettings();
 }
 
@@ -200,6 +216,7 @@ ScientificKeys &TFrmMain::Science()
     if (!science_) {
         script_ = std::make_unique<ScriptEvaluator>(options_.scriptProgram);
         science_ = std::make_unique<ScientificKeys>(engine_, *script_);
+        science_->RestoreAngle(keptAngle_);
     }
     return *science_;
 }
@@ -249,6 +266,9 @@ TForTest &TFrmMain::ExpressionWindow()
         ExpressionWindowHooks hooks;
         hooks.playCue = [this](const std::string &name, bool async) { PlayCue(name, async); };
         hooks.mainWindowClosed = [this] { return cueStreamReleased_; };
+        hooks.evaluated = [this](const std::string &input, const std::string &output) {
+            tapeKeys_->Record(ExpressionCalculation(input, output), std::time(nullptr));
+        };
         hooks.waitForCueEnd = [this] {
             if (!options_.cueSink && CueStream)
                 CueStream->WaitForEnd();

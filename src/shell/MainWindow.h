@@ -18,13 +18,17 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string_view>
 
 class QAction;
 class QActionGroup;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
+class QListView;
 class QMenu;
 class QRadioButton;
 class QSystemTrayIcon;
@@ -44,6 +48,10 @@ class ScriptEvaluator;
 class TEditEx;
 class TForTest;
 class TMMControl;
+class Tape;
+class TapeKeys;
+class TapeListModel;
+class TapeStore;
 enum class AngleMode;
 
 class TFrmMain : public QMainWindow, private EngineHost {
@@ -123,6 +131,9 @@ private Q_SLOTS:
     void TrayIconClick();
     void AppMinimize();
     void Timer1Timer();
+    // the tape: 查看 → 计算记录 and 保留计算记录
+    void NTapeClick();
+    void NKeepTapeClick();
 
 private:
     // EngineHost
@@ -130,6 +141,22 @@ private:
     void ProcessPendingEvents() override;
     void FocusInput() override;
     void ReportFault(const std::string &message) override;
+    void CalculationFinished(const CalculationRecord &calculation) override;
+
+    // The tape panel (MainWindowTape.cpp).
+    void BuildTapePanel();
+    void BuildTapeMenu();
+    // Reads the tape's file; after the first show.
+    void LoadTape();
+    void ShowTape(bool shown);
+    void TapeChanged();
+    // Makes a row current without reading it aloud.
+    void SelectTapeRow(std::optional<std::size_t> row);
+    // A tape command typed on the display.
+    void TapeCommand(std::string_view command);
+    // A key pressed in the list; true when it was the tape's.
+    bool TapeKeyPress(QKeyEvent *key);
+    void ConfirmClearTape();
 
     void BuildLayout();
     void BuildDisplay();
@@ -169,6 +196,8 @@ private:
     void LoadSettings();
     void SaveSettings();
     void ApplyListenerSettings(const ListenerSettings &settings);
+    // Starts or stops keeping the tape in its file (stopping deletes it).
+    void KeepTape(bool keep);
     TForTest &ExpressionWindow();
     // Fixes the outer size of the current view (frame included where a
     // window manager draws one).
@@ -185,6 +214,7 @@ private:
     std::unique_ptr<CuePlayer> CueStream;
     bool cueStreamReleased_ = false;
     std::unique_ptr<SettingsStore> settingsStore_;
+    AngleMode keptAngle_{}; // degrees until the kept settings say otherwise
     OptionsDialog *FrmOptions = nullptr;
     bool updateCheckMade_ = false;
 
@@ -219,6 +249,18 @@ private:
     QTimer *Timer1 = nullptr;
     QSystemTrayIcon *TrayIcon = nullptr;
     QMenu *PopupMenu = nullptr;
+
+    std::unique_ptr<Tape> tape_;
+    std::unique_ptr<TapeKeys> tapeKeys_;
+    // Declared after what it writes: it finishes its writes first.
+    std::unique_ptr<TapeStore> tapeStore_;
+    TapeListModel *tapeModel_ = nullptr;
+    QFrame *pnlTape = nullptr;
+    QListView *lstTape = nullptr;
+    QLabel *lblTapeEmpty = nullptr;
+    QAction *NTape = nullptr;
+    QAction *NKeepTape = nullptr;
+    bool quietTapeMove_ = false;
 };
 
 } // namespace tallyvox

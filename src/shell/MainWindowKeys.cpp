@@ -207,11 +207,14 @@ void TFrmMain::edtInputKeyUp(const QString &shortcut)
         RunKey([&] { engine_.SayDisplay(); });
     else if (command == "status")
         RunKey([&] { engine_.SayStatus({ScientificKeys::AngleCue(Angle()), N4->isChecked() ? "标准型" : "加强型"}); });
-    else
+    else if (command == "faster" || command == "slower" || command == "louder" || command == "softer" ||
+             command == "mute" || command == "speech")
         RunKey([&] {
             if (engine_.QuickSetting(command))
                 SaveSettings();
         });
+    else
+        TapeCommand(command);
 }
 
 void TFrmMain::PressKey(const KeyDef &key)

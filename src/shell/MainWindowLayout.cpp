@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
@@ -172,7 +173,9 @@ void TFrmMain::BuildLayout()
     wbAD->setFocusPolicy(Qt::NoFocus);
     connect(wbAD, &AdStrip::loaded, this, [this](bool ok) { ShowAdStrip(ok); });
 
+    BuildTapePanel();
     BuildMenu();
+    BuildTapeMenu();
     ApplyPalette();
     // The initial layout; FormCreate replaces it by a view.
     resize(layout::InitialClientSize.width(), layout::InitialClientSize.height() + menuBar()->sizeHint().height());
@@ -345,6 +348,16 @@ bool TFrmMain::eventFilter(QObject *watched, QEvent *event)
         case QEvent::FocusOut: pressedKeys_.clear(); break;
         default: break;
         }
+    } else if (watched == lstTape && event->type() == QEvent::KeyPress) {
+        if (TapeKeyPress(static_cast<QKeyEvent *>(event)))
+            return true;
+    } else if (watched == lstTape && event->type() == QEvent::ShortcutOverride) {
+        // The list's keys win over the menu's Ctrl+H and the copy item's Ctrl+C.
+        event->accept();
+        return true;
+    } else if (watched == pnlTape && event->type() == QEvent::Resize) {
+        lstTape->setGeometry(pnlTape->rect());
+        lblTapeEmpty->setGeometry(pnlTape->rect());
     } else if (watched == client_ && event->type() == QEvent::Resize) {
         PlaceAdStrip();
     } else if (watched == pnlResult && event->type() == QEvent::Resize) {
@@ -442,7 +455,8 @@ void TFrmMain::ShowAdStrip(bool loaded)
 
 QSize TFrmMain::ViewOuterSize(QSize withStrip) const
 {
-    return adShown_ ? withStrip : withStrip - QSize(0, layout::AdStripHeight);
+    const QSize view = adShown_ ? withStrip : withStrip - QSize(0, layout::AdStripHeight);
+    return pnlTape && pnlTape->isVisibleTo(this) ? view + QSize(0, layout::TapeGrowth) : view;
 }
 
 // ------------------------------------------------------------------- views
@@ -462,6 +476,7 @@ void TFrmMain::N4Click()
     pnlNumber->move(layout::StandardNumberPos);
     FixOuterSize(ViewOuterSize(layout::StandardOuterSize));
     pnlResult->resize(layout::StandardResultWidth, pnlResult->height());
+    pnlTape->resize(layout::StandardResultWidth, layout::TapeHeight);
     N4->setChecked(true);
     N5->setChecked(false);
 }
@@ -473,6 +488,7 @@ void TFrmMain::N5Click()
     RzScience->move(layout::EnhancedSciencePos);
     FixOuterSize(ViewOuterSize(layout::EnhancedOuterSize));
     pnlResult->resize(layout::EnhancedResultWidth, pnlResult->height());
+    pnlTape->resize(layout::EnhancedResultWidth, layout::TapeHeight);
     N5->setChecked(true);
     N4->setChecked(false);
 }

@@ -37,6 +37,13 @@ constexpr int EnhancedResultWidth = 438;
 // Without a loaded page the strip is hidden and the window that much lower.
 constexpr int AdStripHeight = 60;
 
+// The tape panel under the keypad, as wide as the display; shown, it makes
+// the window that much taller and leaves every key where it was.
+constexpr int TapeLeft = 16;
+constexpr int TapeTop = 316;
+constexpr int TapeHeight = 150;
+constexpr int TapeGrowth = TapeHeight + 10;
+
 // The display's and the label's fonts; both shrink, down to the smallest, so
 // that a long number shows whole.
 constexpr int DisplayFontPixels = 20;

@@ -10,6 +10,7 @@
 #include "shell/ServerAddresses.h"
 #include "shell/UpdateNotice.h"
 #include "shell/WebUrl.h"
+#include "tape/TapeFile.h"
 #include "update/update.h"
 #include "voice/CuePlayer.h"
 
@@ -48,6 +49,7 @@ ShellOptions ShellOptions::Defaults()
     o.keepSettings = true;
     if (const char *log = std::getenv("TALLYVOX_CUE_LOG"); log && *log)
         o.cueLog = log;
+    o.tapeFile = DefaultTapeFile();
     return o;
 }
 

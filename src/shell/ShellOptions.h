@@ -43,6 +43,10 @@ struct ShellOptions {
     // tests, which must not touch a person's settings.
     bool keepSettings = false;
     std::filesystem::path settingsFile;
+    // The tape's file, read once the window is shown and kept as the tape
+    // changes; with it the "keep the tape" setting is read from and written
+    // to QSettings. Empty: the tape is kept in memory only.
+    std::filesystem::path tapeFile;
 
     // Runs before each of FormCreate's steps (1..9); an exception thrown
     // here fails that step exactly as a failure of the step itself.

@@ -102,6 +102,22 @@ def label_text(app):
     return label.name[len("运算："):]
 
 
+def found(node, role, name):
+    """For wait_until: the accessible once it is there."""
+    try:
+        match = find(node, role, name)
+    except AssertionError:
+        return False, None
+    return match.getState().contains(pyatspi.STATE_SHOWING), match
+
+
+def focused_in(node):
+    """Whether the list, or the item it shows as current, has the focus."""
+    states = [(node.name, node.getState().contains(pyatspi.STATE_FOCUSED))]
+    states += [(c.name, c.getState().contains(pyatspi.STATE_FOCUSED)) for c in node if c is not None]
+    return any(focused for _, focused in states), states
+
+
 def check_tree(app):
     """Every entry a screen reader can reach is named, shown, and named once.
     Closed menus are popups the reader opens itself."""
@@ -127,8 +143,11 @@ def check_tree(app):
 
 
 def main():
+    # A home of its own: an empty tape, and no settings or tape file left behind.
+    home = os.path.dirname(CUE_LOG)
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
-               SDL_AUDIODRIVER="dummy", TALLYVOX_CUE_LOG=CUE_LOG)
+               SDL_AUDIODRIVER="dummy", TALLYVOX_CUE_LOG=CUE_LOG,
+               XDG_DATA_HOME=os.path.join(home, "data"), XDG_CONFIG_HOME=os.path.join(home, "config"))
     clear_cues()
     proc = subprocess.Popen([PROGRAM], env=env)
     try:
@@ -233,6 +252,31 @@ def main():
         type_keys("type", "1")
         # Back in the main window, which the modal window left untouched.
         wait_for_display(app, "-91")
+
+        # The tape: Ctrl+H moves into it at the newest entry (the expression
+        # window's 1/7), Up reads the ones before, named with their position
+        # for the screen reader; Enter puts the result on the display.
+        clear_cues()
+        type_keys("key", "ctrl+h")
+        tape = wait_until("the tape shown", lambda: found(app, pyatspi.ROLE_LIST, "计算记录"))
+        wait_until("the focus in the tape", lambda: focused_in(tape))
+        type_keys("key", "Up")
+        wait_until("the expression's entry read", lambda: ([n for _, n in cues()][-4:] == ["佰", "4", "拾", "6"], cues()))
+        clear_cues()
+        type_keys("key", "Up")
+        wait_for_cues(["1", "拾", "2", "除", "4", "等于", "3"])
+        item = find(tape, pyatspi.ROLE_LIST_ITEM, "第5条，12除4等于3")
+        wait_until("the entry selected", lambda: (item.getState().contains(pyatspi.STATE_SELECTED), None))
+        type_keys("key", "Return")
+        wait_for_display(app, "3")
+        type_keys("type", "7")
+        wait_for_display(app, "7")
+        # Esc returns to the display with the tape still shown.
+        type_keys("key", "ctrl+h")
+        wait_until("the focus in the tape", lambda: focused_in(tape))
+        type_keys("key", "Escape")
+        type_keys("type", "8")
+        wait_for_display(app, "78")
         print("1 passed, 0 failed")
     finally:
         # Once its sound has started the program may not answer SIGTERM.

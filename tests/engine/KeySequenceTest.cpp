@@ -2,6 +2,7 @@
 // Key sequences through the engine and the scientific keys, one line a case:
 // keys pressed, then the display (and where it matters the label, memory
 // indicator, cues or messages) they must leave.
+#include "tape/TapeEntry.h"
 #include "tools/keys/KeyDriver.h"
 
 #include <gtest/gtest.h>
@@ -339,6 +340,83 @@ INSTANTIATE_TEST_SUITE_P(
                                            "5", "E",  "+", "0", "0",  "1", "乘", "无记忆", "角度制", "加强型"}},
         CueCase{"paste:123456789012345678901234 =", {"等于", "1", "10", "2", "3", "4", "5", "6", "7", "8",
                                                      "9",    "0", "1",  "2", "3", "4", "6", "E", "2", "3"}}));
+
+// The tape: what each kind of calculation leaves on it (its lines, oldest
+// first) and the cues its keys ask for (from where the keys were pressed).
+struct TapeCase {
+    const char *keys;
+    std::vector<std::string> lines;
+    const char *tapeKeys = "";
+    std::vector<std::string> cues = {};
+    const char *display = nullptr;
+};
+
+std::ostream &operator<<(std::ostream &os, const TapeCase &c)
+{
+    return os << "[" << c.keys << " | " << c.tapeKeys << "]";
+}
+
+class TapeSequence : public ::testing::TestWithParam<TapeCase> {};
+
+TEST_P(TapeSequence, KeepsTheseLinesAndSaysTheseCues)
+{
+    const TapeCase &c = GetParam();
+    KeyDriver driver(Script());
+    Press(driver, c.keys);
+    const std::string before = driver.Engine().DisplayText;
+    const KeyRecord record = Press(driver, c.tapeKeys);
+    std::vector<std::string> lines;
+    for (const TapeEntry &entry : driver.GetTape().Entries())
+        lines.push_back(EntryText(entry.calculation));
+    EXPECT_EQ(lines, c.lines);
+    if (*c.tapeKeys)
+        EXPECT_EQ(record.cues, c.cues);
+    EXPECT_EQ(driver.Engine().DisplayText, c.display ? c.display : before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, TapeSequence,
+    ::testing::Values(
+        TapeCase{"1 2 + 3 * 2 =", {"12 + 3 × 2 = 30"}}, TapeCase{"2 sqrt * 3 =", {"√2 × 3 = 4.2426406871193"}},
+        TapeCase{"3 0 sin + 1 =", {"sin 30 + 1 = 1.5"}}, TapeCase{"2 sqrt x^2 =", {"(√2)² = 2.00000000000001"}},
+        TapeCase{"1 6 sqrt sqrt 1/x =", {"1/√√16 = 0.5"}}, TapeCase{"5 n! - 1 =", {"5! - 1 = 119"}},
+        // Percent and memory recall are the values they produced.
+        TapeCase{"2 0 0 + 1 0 % =", {"200 + 20 = 220"}}, TapeCase{"4 MS C 2 * MR =", {"2 × 4 = 8"}},
+        // A function whose display was typed over is gone; a replaced operator too.
+        TapeCase{"2 sqrt 5 + * 3 =", {"5 × 3 = 15"}}, TapeCase{"5 + = * 3 =", {"5 + 0 = 5", "0 × 3 = 0"}},
+        TapeCase{"5 / 0 =", {"5 ÷ 0 = 错误！"}}, TapeCase{"5 / 0 + 3 =", {"5 ÷ 0 + 3 = 错误！"}},
+        TapeCase{"0 ln + 1 =", {}}, // + on the error changes nothing (it took ln 0 as 0)
+        TapeCase{"2 x^y 1 0 = + 1 =", {"2 ^ 10 = 1024", "1024 + 1 = 1025"}},
+        TapeCase{"2 7 y-root 3 - 1 sign =", {"27 ʸ√ 3 - -1 = 4"}},
+        // An equals that only shows a number again, and keys without equals, keep nothing.
+        TapeCase{"7 + 8 = = 5 =", {"7 + 8 = 15"}}, TapeCase{"4 sqrt", {}}, TapeCase{"", {}},
+        // A function's fault is replaced by the next number (it left -4 behind).
+        TapeCase{"6 + 4 sign sqrt 5 =", {"6 + 5 = 11"}},
+        TapeCase{"expr:(3-55)*(10+sin(30)) expr:-2^2", {"(3 - 55) × (10 + sin(30)) = -546", "-2 ^ 2 = -4"}},
+        TapeCase{"expr:1/0", {"1 ÷ 0 = INF"}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, TapeSequence,
+    ::testing::Values(
+        TapeCase{"", {}, "tape-back tape-next tape-recall", {"无记录", "无记录", "无记录"}},
+        TapeCase{"1 2 + 3 * 2 = 7 + 8 =",
+                 {"12 + 3 × 2 = 30", "7 + 8 = 15"},
+                 "tape-back tape-back tape-back",
+                 {"第", "2", "条", "7", "加", "8", "等于", "1", "拾", "5", // the newest first
+                  "第", "1", "条", "1", "拾", "2", "加",   "3", "乘", "2", "等于", "3", "拾",
+                  "第", "1", "条", "1", "拾", "2", "加",   "3", "乘", "2", "等于", "3", "拾"}}, // stops at the oldest
+        TapeCase{
+            "1 + 2 = 3 + 4 =", {"1 + 2 = 3", "3 + 4 = 7"}, "tape-next", {"第", "2", "条", "3", "加", "4", "等于", "7"}},
+        // Recall puts the result back as MR does: the pending operation stays.
+        TapeCase{"1 + 2 = 1 0 *",
+                 {"1 + 2 = 3", "10 × 3 = 30"},
+                 "tape-back tape-recall =",
+                 {"第", "1", "条", "1", "加", "2", "等于", "3", "取回", "等于", "3", "拾"},
+                 "30"},
+        TapeCase{"5 / 0 =", {"5 ÷ 0 = 错误！"}, "tape-recall", {"错误"}},
+        TapeCase{"1 + 2 = 4 sqrt x^2 ", {}, "tape-clear calculation", {"已清除", "开方", "4", "平方"}},
+        TapeCase{"1 2 + 3 * 2", {}, "calculation", {"1", "拾", "2", "加", "3", "乘", "2"}},
+        TapeCase{"1 2 +", {}, "calculation tape", {"1", "拾", "2", "加"}}));
 
 TEST(KeySequenceExpression, KeepsItsTextsAndLeavesTheCalculatorAlone)
 {

@@ -50,7 +50,7 @@ const Case kCases[] = {
     {"pad point", Qt::Key_Period, Pad, ".", ".", "SpbDian"},
     {"pad point of comma locales", Qt::Key_Comma, Pad, ",", ",", "SpbDian"},
     {"pad Enter", Qt::Key_Enter, Pad, "\r", "Enter", "btnEqual"},
-    {"pad 8 with Num Lock off is a cursor key", Qt::Key_Up, Pad, "", "", ""},
+    {"pad 8 with Num Lock off is a cursor key", Qt::Key_Up, Pad, "", "Up", ""},
     // Named keys.
     {"Return", Qt::Key_Return, None, "\r", "Enter", "btnEqual"},
     {"Escape clears all", Qt::Key_Escape, None, "\x1b", "Esc", "btnCE"},
@@ -79,6 +79,13 @@ const Case kCases[] = {
     {"Shift+Insert pastes", Qt::Key_Insert, Shift, "", "Shift+Insert", "paste"},
     {"Ctrl+Shift+S slows speech", Qt::Key_S, Ctrl | Shift, "", "Ctrl+Shift+S", "slower"}, // was nothing
     {"a is nothing", Qt::Key_A, None, "a", "a", ""},
+    // The tape, from the display.
+    {"Ctrl+Up reads the older entry", Qt::Key_Up, Ctrl, "", "Ctrl+Up", "tape-back"},
+    {"Ctrl+Down reads the newer entry", Qt::Key_Down, Ctrl, "", "Ctrl+Down", "tape-next"},
+    {"Ctrl+Enter recalls", Qt::Key_Return, Ctrl, "\r", "Ctrl+Enter", "tape-recall"},
+    {"Ctrl+Shift+Delete clears the tape", Qt::Key_Delete, Ctrl | Shift, "", "Ctrl+Shift+Delete", "tape-clear"},
+    {"Shift+Space reads the calculation", Qt::Key_Space, Shift, " ", "Shift+Space", "calculation"},
+    {"Ctrl+H opens the tape", Qt::Key_H, Ctrl, "\x08", "Ctrl+H", "tape"},
     // Alt belongs to the menus.
     {"Alt+V opens the view menu, not a key", Qt::Key_V, Qt::AltModifier, "v", "", ""},
 };

@@ -7,9 +7,11 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QClipboard>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QRadioButton>
 #include <QToolButton>
@@ -432,6 +434,58 @@ private Q_SLOTS:
         QTest::keyClick(display_, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(display_->text(), QStringLiteral("7"));
         QCOMPARE(Joined(recorder_.Names()), QStringLiteral("4 2"));
+    }
+
+    // The tape panel: Ctrl+H opens it below the keypad (the window grows,
+    // no key moves) with the focus in it; a move reads the entry, Enter
+    // recalls its result as MR does, Esc returns to the display; Ctrl+Up
+    // reads from the display without leaving it.
+    void tapePanel()
+    {
+        for (Qt::Key key : {Qt::Key_1, Qt::Key_2, Qt::Key_Plus, Qt::Key_3, Qt::Key_Equal, Qt::Key_5, Qt::Key_Asterisk,
+                            Qt::Key_2, Qt::Key_Equal, Qt::Key_9, Qt::Key_Plus})
+            QTest::keyClick(display_, key);
+        auto *list = Find<QListView>(*window_, "lstTape");
+        auto *panel = Find<QFrame>(*window_, "pnlTape");
+        auto *equals = Find(*window_, "btnEqual");
+        const QPoint keyAt = equals->mapTo(window_.get(), QPoint());
+        const int height = window_->height();
+        QVERIFY(!panel->isVisible());
+        recorder_.cues.clear();
+        QTest::keyClick(display_, Qt::Key_H, Qt::ControlModifier);
+        QVERIFY(panel->isVisible());
+        QVERIFY(list->hasFocus());
+        QCOMPARE(window_->height(), height + tallyvox::layout::TapeGrowth);
+        QCOMPARE(equals->mapTo(window_.get(), QPoint()), keyAt);
+        QCOMPARE(list->model()->rowCount(), 2);
+        QCOMPARE(list->currentIndex().row(), 1); // the newest, not read
+        QVERIFY(recorder_.cues.empty());
+        QCOMPARE(list->model()->index(0, 0).data().toString(), QStringLiteral("12 + 3 = 15"));
+        QCOMPARE(list->model()->index(1, 0).data(Qt::AccessibleTextRole).toString(),
+                 QStringLiteral("第2条，5乘2等于10"));
+
+        QTest::keyClick(list, Qt::Key_Up);
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("1 拾 2 加 3 等于 1 拾 5"));
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(display_->hasFocus());
+        QCOMPARE(display_->text(), QStringLiteral("15"));
+        QCOMPARE(label_->text(), QStringLiteral("9+"));
+        QTest::keyClick(display_, Qt::Key_Equal);
+        QCOMPARE(display_->text(), QStringLiteral("24"));
+        QCOMPARE(list->model()->rowCount(), 3);
+
+        recorder_.cues.clear();
+        QTest::keyClick(display_, Qt::Key_Up, Qt::ControlModifier);
+        QVERIFY(display_->hasFocus());
+        QCOMPARE(Joined(recorder_.Names()), QStringLiteral("第 3 条 9 加 1 拾 5 等于 2 拾 4"));
+        QTest::keyClick(display_, Qt::Key_H, Qt::ControlModifier);
+        QTest::keyClick(list, Qt::Key_Escape);
+        QVERIFY(display_->hasFocus());
+        QVERIFY(panel->isVisible());
+        QTest::keyClick(display_, Qt::Key_H, Qt::ControlModifier);
+        QTest::keyClick(list, Qt::Key_H, Qt::ControlModifier);
+        QVERIFY(!panel->isVisible());
+        QCOMPARE(window_->height(), height);
     }
 
     // A screen reader reads the pending operation and the memory from the

@@ -16,7 +16,7 @@ import re
 import subprocess
 import sys
 
-QT_FREE = {"numbers", "voice", "engine", "script", "scientific", "update", "adpage"}
+QT_FREE = {"numbers", "settings", "voice", "engine", "tape", "script", "scientific", "update", "adpage"}
 # The sandbox program is the one Qt user of the script layer: it runs the
 # JavaScript engine, and only inside its own process.
 QT_ALLOWED = {"src/script/ScriptSandbox.cpp", "src/script/ScriptReply.h", "src/script/ScriptReply.cpp"}

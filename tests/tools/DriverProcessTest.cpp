@@ -75,10 +75,10 @@ TEST(DriverProcess, ArgumentsGiveOneJsonLine)
 {
     const Outcome o = RunDriver("set:speech=results set:digits=4 7 + 8 =");
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out,
-              "{\"display\": \"15\", \"label\": \"\", \"memory\": \"\", \"cues\": [\"等于\", \"1\", \"拾\", "
-              "\"5\"], \"messages\": [], \"settings\": {\"rate\": \"1\", \"volume\": \"10\", \"mute\": \"off\", "
-              "\"speech\": \"results\", \"readfunctions\": \"off\", \"digits\": \"4\", \"keeptape\": \"on\"}}\n");
+    EXPECT_EQ(o.out, "{\"display\": \"15\", \"label\": \"\", \"memory\": \"\", \"cues\": [\"等于\", \"1\", \"拾\", "
+                     "\"5\"], \"messages\": [], \"settings\": {\"rate\": \"1\", \"volume\": \"10\", \"mute\": \"off\", "
+                     "\"speech\": \"results\", \"readfunctions\": \"off\", \"digits\": \"4\", \"keeptape\": \"on\"}, "
+                     "\"tape\": [{\"text\": \"7 + 8 = 15\", \"result\": \"15\"}]}\n");
     EXPECT_EQ(o.err, "");
 }
 
@@ -112,6 +112,33 @@ TEST(DriverProcess, TracePrintsOneLinePerKeyWithThatKeysCues)
     EXPECT_NE(last.find("\"cues\": [\"4\", \"负\", \"开方\", \"错误\"]"), std::string::npos) << last;
 }
 
+// No tape file unless asked for; with --tape FILE the next run goes on
+// from the tape the last one left.
+TEST(DriverProcess, TapeFileOnlyWhenAskedFor)
+{
+    const std::filesystem::path home =
+        std::filesystem::temp_directory_path() / ("keys-tape-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(home);
+    ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    EXPECT_EQ(RunDriver("1 + 2 =").status, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(home));
+
+    const std::string tape = "--tape '" + (home / "t" / "tape.txt").string() + "' ";
+    EXPECT_EQ(RunDriver(tape + "1 + 2 = 2 sqrt '*' 3 =").status, 0);
+    const Outcome o = RunDriver(tape + "tape-back tape-back tape-recall");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.out.find("\"display\": \"3\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"cues\": [\"第\", \"2\", \"条\", \"开方\""), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"tape\": [{\"text\": \"1 + 2 = 3\", \"result\": \"3\"}, {\"text\": \"√2 × 3 = "
+                         "4.2426406871193\", \"result\": \"4.2426406871193\"}]"),
+              std::string::npos)
+        << o.out;
+    EXPECT_EQ(RunDriver(tape + "tape-clear").status, 0);
+    EXPECT_NE(RunDriver(tape + "tape").out.find("\"tape\": []"), std::string::npos);
+    EXPECT_EQ(RunDriver("--tape").status, 2);
+    std::filesystem::remove_all(home);
+}
+
 TEST(DriverProcess, UnknownKeyIsRefusedBeforeAnythingRuns)
 {
     for (const char *args : {"1 + bogus", "'vk:'", "'vk:x'", "'vk:70000'", "SIN", "'--trace'  '+ '", "set:rate=3",
@@ -142,7 +169,7 @@ TEST(DriverProcess, LostOutputAndEndlessInputFail)
         {"cat /dev/zero | @", 2, "tallyvox-keys: a key line is longer than 65536 bytes"},
         {"printf 'x\\033[2J\\n' | @", 2, "tallyvox-keys: unknown key \"x\\u001b[2J\""},
         {"@ \"expr:1,5$(head -c 5000 /dev/zero | tr '\\0' x)\"", 0, "xxx…\", \"output\""}, // a paste is a number now
-        {"yes 1 | head -n 10005 | @", 0, "\"omitted\": {\"cues\": 5, \"messages\": 0}}"},
+        {"yes 1 | head -n 10005 | @", 0, "\"omitted\": {\"cues\": 5, \"messages\": 0}"},
     };
     for (const Row &row : rows) {
         std::string pipeline = row.pipeline;

@@ -3,9 +3,11 @@
 
 #include "expression/ExpressionCalculator.h"
 #include "numbers/Utf8.h"
+#include "tape/TapeKeys.h"
 
 #include <algorithm>
 #include <charconv>
+#include <ctime>
 
 namespace tallyvox {
 
@@ -17,6 +19,7 @@ class RecordingHost final : public EngineHost, public ExpressionReadOutHost {
 public:
     KeyRecord *current = nullptr;
     const ListenerSettings *listener = nullptr;
+    std::function<void(const CalculationRecord &)> finished;
 
     // What the listener silenced is not heard, from the expression window either.
     void PlayCue(const std::string &name, bool) override
@@ -35,6 +38,11 @@ public:
             current->messages.push_back({caption, text});
     }
     bool Abandoned() const override { return false; }
+    void CalculationFinished(const CalculationRecord &calculation) override
+    {
+        if (finished)
+            finished(calculation);
+    }
 };
 
 bool ParseVirtualKey(std::string_view token, int *key)
@@ -64,7 +72,10 @@ bool ApplySetting(std::string_view token, ListenerSettings &settings)
 } // namespace
 
 struct KeyDriver::Impl {
-    explicit Impl(ScriptEvaluator &s) : script(s), engine(host), scientific(engine, script) {}
+    explicit Impl(ScriptEvaluator &s) : script(s), engine(host), scientific(engine, script), tapeKeys(engine, tape)
+    {
+        host.finished = [this](const CalculationRecord &c) { tapeKeys.Record(c, std::time(nullptr)); };
+    }
 
     ScriptEvaluator &script;
     RecordingHost host;
@@ -73,6 +84,9 @@ struct KeyDriver::Impl {
     std::optional<std::string> clipboard;
     // The expression window's two edits, kept from one use to the next.
     std::optional<std::pair<std::string, std::string>> expression;
+    Tape tape;
+    TapeKeys tapeKeys;
+    std::unique_ptr<TapeStore> store;
 };
 
 KeyDriver::KeyDriver(ScriptEvaluator &script) : impl_(std::make_unique<Impl>(script))
@@ -91,6 +105,26 @@ ScientificKeys &KeyDriver::Scientific()
 {
     return impl_->scientific;
 }
+const Tape &KeyDriver::GetTape() const
+{
+    return impl_->tape;
+}
+
+TapeRead KeyDriver::UseTapeFile(const std::filesystem::path &file, std::function<void(const std::string &)> report)
+{
+    impl_->tapeKeys.SetStore(nullptr);
+    impl_->store = std::make_unique<TapeStore>(file, std::move(report));
+    TapeRead read = impl_->store->Load();
+    impl_->tapeKeys.SetStore(impl_->store.get());
+    impl_->tapeKeys.Loaded(read.entries);
+    return read;
+}
+
+void KeyDriver::FlushTape()
+{
+    if (impl_->store)
+        impl_->store->Flush();
+}
 
 bool KeyDriver::IsKnownToken(const std::string &token)
 {
@@ -100,7 +134,8 @@ bool KeyDriver::IsKnownToken(const std::string &token)
     return FindKeyByToken(token) != nullptr || ApplySetting(token, scratch) ||
            std::find(std::begin(kQuickKeys), std::end(kQuickKeys), token) != std::end(kQuickKeys) ||
            ParseVirtualKey(token, &key) || token == "copy" || token == "say" || token == "status" ||
-           token.rfind("paste:", 0) == 0 || token.rfind("expr:", 0) == 0;
+           token.rfind("paste:", 0) == 0 || token.rfind("expr:", 0) == 0 || token == "tape" || token == "tape-back" ||
+           token == "tape-next" || token == "tape-recall" || token == "tape-clear" || token == "calculation";
 }
 
 bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
@@ -130,7 +165,18 @@ bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
         const std::string input = token.substr(5);
         const std::string output = CalculateExpression(input, impl_->script, impl_->host);
         impl_->expression.emplace(input, output);
-    } else
+        impl_->tapeKeys.Record(ExpressionCalculation(input, output), std::time(nullptr));
+    } else if (token == "tape-back")
+        impl_->tapeKeys.Back();
+    else if (token == "tape-next")
+        impl_->tapeKeys.Next();
+    else if (token == "tape-recall")
+        impl_->tapeKeys.Recall();
+    else if (token == "tape-clear")
+        impl_->tapeKeys.Clear();
+    else if (token == "calculation")
+        impl_->tapeKeys.SayCalculation();
+    else if (token != "tape") // the window's tape panel: nothing to do here
         known = false;
     impl_->host.current = nullptr;
     return known;
@@ -207,7 +253,13 @@ std::string KeyDriver::JsonLine(const KeyRecord &record) const
     if (impl_->expression)
         out += ", \"expression\": {\"input\": " + JsonString(impl_->expression->first) +
                ", \"output\": " + JsonString(impl_->expression->second) + "}";
-    return out + "}";
+    out += ", \"tape\": [";
+    for (std::size_t i = 0; i < impl_->tape.Size(); ++i) {
+        const CalculationRecord &c = impl_->tape.At(i).calculation;
+        out += (i ? ", " : "");
+        out += "{\"text\": " + JsonString(EntryText(c)) + ", \"result\": " + JsonString(c.result) + "}";
+    }
+    return out + "]}";
 }
 
 } // namespace tallyvox

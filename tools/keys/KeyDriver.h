@@ -8,7 +8,11 @@
 #include "engine/CalculatorEngine.h"
 #include "scientific/ScientificKeys.h"
 #include "script/ScriptEvaluator.h"
+#include "tape/Tape.h"
+#include "tape/TapeFile.h"
 
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +52,14 @@ public:
 
     CalculatorEngine &Engine();
     ScientificKeys &Scientific();
+    const Tape &GetTape() const;
+
+    // Keeps the tape in this file from now on: reads it, then writes every
+    // change; report gets the file's problems. Without it the tape is kept
+    // in memory only.
+    TapeRead UseTapeFile(const std::filesystem::path &file, std::function<void(const std::string &)> report);
+    // Waits until the tape's changes are in its file.
+    void FlushTape();
 
 private:
     struct Impl;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tallyvox-keys [--trace] [KEY ...]: runs keys headless and prints the
+// tallyvox-keys [--trace] [--tape FILE] [KEY ...]: runs keys headless and prints the
 // result as one JSON line (with --trace, also one line after each key).
 // Without KEY arguments it reads one KEY per line from standard input; with
 // --trace each key then runs, and its line is flushed, as soon as its line
@@ -16,20 +16,26 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
-const char kUsage[] = "Usage: tallyvox-keys [--trace] [KEY]...\n"
+const char kUsage[] = "Usage: tallyvox-keys [--trace] [--tape FILE] [KEY]...\n"
                       "Runs calculator keys through the same handlers as the Tallyvox window, with the\n"
                       "voice cues recorded instead of played, and prints the result as one JSON line.\n"
                       "Without KEY arguments, reads one KEY per line from standard input.\n"
                       "\n"
                       "  --trace    also print one JSON line after each key\n"
+                      "  --tape FILE  keep the tape of calculations in FILE (read first; by\n"
+                      "             default the tape is kept in memory only)\n"
                       "  --help     show this help and exit\n"
                       "  --version  show the version and exit\n"
                       "\n"
                       "Keys: 0-9 . back sign C CE + - * / = % 1/x sqrt MC MR MS M+ M- Mod Exp x^y y-root\n"
                       "F-E Int ln Log n! pi x^2 x^3 10^x cbrt sin cos tan sinh cosh tanh asin acos atan\n"
-                      "deg rad grad vk:N copy paste:TEXT expr:TEXT say status\n"
+                      "deg rad grad vk:N copy paste:TEXT expr:TEXT say status calculation\n"
+                      "tape tape-back tape-next tape-recall tape-clear faster slower louder softer mute speech\n"
                       "Settings: set:rate=0.8|1|1.25|1.5|2 set:volume=0..10 set:mute=on|off\n"
                       "set:speech=all|results|silent set:readfunctions=on|off set:digits=2..15|all\n"
                       "set:keeptape=on|off\n"
@@ -88,7 +94,12 @@ void Print(const std::string &text)
 
 class Run {
 public:
-    explicit Run(bool trace) : trace_(trace) {}
+    explicit Run(bool trace, const std::string &tapeFile) : trace_(trace)
+    {
+        if (!tapeFile.empty())
+            driver_.UseTapeFile(
+                tapeFile, [](const std::string &problem) { std::cerr << "tallyvox-keys: " << problem << std::endl; });
+    }
 
     void Key(const std::string &key)
     {
@@ -109,7 +120,11 @@ public:
                 ++all_.omittedMessages;
         }
     }
-    void Finish() { Print(driver_.JsonLine(all_) + "\n"); }
+    void Finish()
+    {
+        driver_.FlushTape();
+        Print(driver_.JsonLine(all_) + "\n");
+    }
 
 private:
     bool trace_;
@@ -122,8 +137,19 @@ private:
 
 int main(int argc, char **argv)
 {
+    // A closed standard output would be taken by the next descriptor opened
+    // (the script sandbox's socket), and the lines written into that.
+    if (fcntl(STDOUT_FILENO, F_GETFD) == -1) {
+        std::cerr << "tallyvox-keys: cannot write the output: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    // The same for a closed standard input or error: /dev/null holds their place.
+    for (const int fd : {STDIN_FILENO, STDERR_FILENO})
+        if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) != fd)
+            return 1;
     std::ios::sync_with_stdio(false); // block reads of standard input, not a call per byte
     bool trace = false;
+    std::string tapeFile;
     std::vector<std::string> keys;
     bool fromArguments = false;
     for (int i = 1; i < argc; ++i) {
@@ -141,6 +167,14 @@ int main(int argc, char **argv)
             trace = true;
             continue;
         }
+        if (arg == "--tape" && !fromArguments) {
+            if (++i == argc) {
+                std::cerr << "tallyvox-keys: --tape needs a file\n";
+                return 2;
+            }
+            tapeFile = argv[i];
+            continue;
+        }
         fromArguments = true;
         keys.push_back(arg);
     }
@@ -149,7 +183,7 @@ int main(int argc, char **argv)
         // Each key runs as its line arrives. Without --trace nothing is
         // printed before the end, so an unknown key still leaves only the
         // error; with it, the lines of the keys before it are out already.
-        Run run(trace);
+        Run run(trace, tapeFile);
         std::string key;
         for (LineRead read; (read = ReadKey(key)) != LineRead::End;) {
             if (read == LineRead::TooLong) {
@@ -168,7 +202,7 @@ int main(int argc, char **argv)
     for (const std::string &key : keys)
         if (!Known(key))
             return 2;
-    Run run(trace);
+    Run run(trace, tapeFile);
     for (const std::string &key : keys)
         run.Key(key);
     run.Finish();
