@@ -339,7 +339,8 @@ bool CalculatorEngine::Speak(const std::vector<std::string> &cues)
         // number would be heard glued to the newer one.
         if (StopReadOut || generation != readOutGeneration_)
             return false;
-        host_.PlayCue(cue, false);
+        // Queued while the cue before is still sounding: no gap between words.
+        host_.FollowCue(cue);
     }
     return true;
 }

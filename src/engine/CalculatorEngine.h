@@ -124,8 +124,8 @@ private:
     // Reads the display aloud; the equals key's read-out also ends the entry
     // (startsNewNumber). Returns true when every cue was played.
     bool ReadOut(bool startsNewNumber = true);
-    // Plays cues synchronously, one after another, letting events run
-    // before each; a key pressed meanwhile ends it (returns false).
+    // Plays cues one right after another, letting events run before each;
+    // a key pressed meanwhile ends it (returns false).
     bool Speak(const std::vector<std::string> &cues);
     void SetOperatorLabel(int code, int n);
     static int DigitCount(const std::string &text);

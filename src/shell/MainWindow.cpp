@@ -106,6 +106,12 @@ void TFrmMain::showEvent(QShowEvent *event)
         // the window and the X server need to appear, and no one presses a
         // scientific key within this time (one that does starts them itself).
         QTimer::singleShot(0, this, &TFrmMain::ShowIcons);
+        // Loading SDL and opening the device cost the first cue 10-80 ms;
+        // a thread of the player's own does it now, in the user's reaction time.
+        QTimer::singleShot(0, this, [this] {
+            if (CueStream && !cueStreamReleased_ && !options_.cueSink)
+                CueStream->Prepare();
+        });
         QTimer::singleShot(kAfterFirstShowMs, this, &TFrmMain::AfterFirstShow);
     }
     if (!event->spontaneous())
@@ -222,9 +228,20 @@ TForTest &TFrmMain::ExpressionWindow()
 
 void TFrmMain::PlayCue(const std::string &name, bool async)
 {
+    PlayCueAs(name, async ? CueTiming::Async : CueTiming::CutOffToTail);
+}
+
+void TFrmMain::FollowCue(const std::string &name)
+{
+    PlayCueAs(name, CueTiming::FollowToTail);
+}
+
+void TFrmMain::PlayCueAs(const std::string &name, CueTiming timing)
+{
     if (!CueStream || cueStreamReleased_)
         return;
     try {
+        const bool async = timing == CueTiming::Async;
         // The widgets are current: every handler ends with a refresh, and the
         // read-out refreshes before each cue when it lets events run.
         if (!options_.cueLog.empty()) {
@@ -236,9 +253,11 @@ void TFrmMain::PlayCue(const std::string &name, bool async)
         } else if (async) {
             CueStream->PlayCue(name, true);
         } else {
-            // Repaint while the cue sounds; input waits until it has ended.
-            CueStream->PlayCue(name, false,
-                               [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+            // Repaint while the cue sounds; input waits until the cue's tail,
+            // when the next cue can be queued behind it.
+            CueStream->PlayCueToTail(
+                name, timing == CueTiming::FollowToTail ? CuePlayer::Start::AfterQueued : CuePlayer::Start::CutOff,
+                [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
             // Qt's X11 dispatcher looks at the input held back meanwhile only
             // when woken, as it is by a new X event: without this a key typed
             // during a read-out neither ended it nor ran until the next event.
