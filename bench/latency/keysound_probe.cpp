@@ -240,9 +240,11 @@ int main(int argc, char **argv)
         XTestFakeKeyEvent(dpy, code, True, 0);
         XSync(dpy, False);
         usleep(40000);
+        // Timed before the request: the program may act on the release
+        // before the round trip returns; a latency is never understated.
+        step.released = Now();
         XTestFakeKeyEvent(dpy, code, False, 0);
         XSync(dpy, False);
-        step.released = Now();
     }
     usleep(useconds_t(tailMs) * 1000);
     rec.stop = true;
