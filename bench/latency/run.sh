@@ -80,7 +80,7 @@ done
 
 # One run of the program: settle, a burst of digits 0.2 s apart, keys with the
 # stream open and idle (1 s apart) and after it was closed (3 s apart), and
-# "30-1=" read out as 等于 2 拾 9.
+# "30-1=" after a clear, read out as 等于 2 拾 9.
 STEADY="$WORK/steady.plan"
 {
     digits=(1 2 3 4 5 6 7 8 9 0)
@@ -89,7 +89,7 @@ STEADY="$WORK/steady.plan"
     for d in "${digits[@]}"; do echo "1000 $d open $d"; done
     for d in "${digits[@]}"; do echo "3000 $d reopen $d"; done
     for _ in "${digits[@]}"; do
-        printf '1000 3 -\n300 0 -\n300 minus -\n300 1 -\n1000 equal equals 等于 2 拾 9\n'
+        printf '1000 Escape -\n300 3 -\n300 0 -\n300 minus -\n300 1 -\n1000 equal equals 等于 2 拾 9\n'
     done
 } >"$STEADY"
 echo "300 5 first 5" >"$WORK/first.plan"

@@ -21,12 +21,14 @@ namespace tallyvox {
 
 namespace {
 
-// Frames per device period (5.8 ms at 22.05 kHz); a period is still in the
+// Frames per device period (11.6 ms at 22.05 kHz); a period is still in the
 // device when the queue reads empty. A cue queued behind silence already
-// written waits up to one period, so the period is what a key's cue is late
-// by; 128 frames is the shortest that PulseAudio keeps fed without underruns
-// on a loaded machine.
-constexpr Uint16 DevicePeriodFrames = 128;
+// written waits up to one period and then the server's share of it (a
+// quarter), so the period is what a key's cue is late by. SDL's PulseAudio
+// stream holds one period, refilled only once the server has taken it all:
+// at 128 frames it underran ten times as often as at 512 with both cores
+// busy, at 256 frames less than twice.
+constexpr Uint16 DevicePeriodFrames = 256;
 // A synchronous cue never blocks longer than its own length plus this, even
 // if the device stops consuming.
 constexpr Uint32 SyncSlackMs = 2000;

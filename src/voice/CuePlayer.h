@@ -6,7 +6,7 @@
 // SDL2; where no sound device opens, SDL's dummy driver keeps the timing and
 // nothing is heard. The device is closed while no cue has sounded for a
 // moment, so an idle calculator writes nothing and wakes nobody; its period
-// is short (128 frames), so a cue is heard within a few milliseconds.
+// is short (256 frames), so a cue is heard within about ten milliseconds.
 #pragma once
 
 #include <cstdint>
