@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Prints the key-to-sound figures of bench/latency/run.sh's results, median
 (range) per program, with their targets; exits 1 when the first program
-misses one.
+misses one. The name "floor" prints the floors measured without a program.
 
 usage: figures.py RESULTS NAME..."""
 import statistics
@@ -38,6 +38,9 @@ def main():
     names = sys.argv[2:]
     missed_target = False
     for name in names:
+        if name == "floor":
+            print_floors(rows)
+            continue
         missed = sum(1 for r in rows if r[0] == name and r[4] == "missed")
         print(f"== {name} (cues not heard: {missed})")
         first_cue = lambda r: number(r[4]) if r[2] == 0 else None
@@ -68,6 +71,18 @@ def main():
             print(f"  {title:48s} {statistics.median(vals):7.1f} ms ({min(vals):.1f}-{max(vals):.1f}, n={len(vals)})"
                   f"  target {stat} <= {target} ms  {'ok' if ok else 'MISSED'}")
     return 1 if missed_target else 0
+
+
+def print_floors(rows):
+    print("== floors (no target)")
+    for title, label in (("paplay of a cue file, from its start", "paplay"),
+                         ("bare SDL queue, 128-frame period, device open", "sdl128"),
+                         ("bare SDL queue, 256-frame period, device open", "sdl256")):
+        vals = values(rows, "floor", label, lambda r: number(r[4]) if r[2] == 0 else None)
+        if vals:
+            print(f"  {title:48s} {statistics.median(vals):7.1f} ms ({min(vals):.1f}-{max(vals):.1f}, n={len(vals)})")
+        else:
+            print(f"  {title:48s} no data")
 
 
 def equals_length(rows, name):

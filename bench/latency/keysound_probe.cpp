@@ -3,11 +3,13 @@
 // types keys with XTest, and finds each key's cues in the recording by their
 // samples, so a cue that cuts off another is found where it starts.
 //
-// usage: keysound_probe [--launch] CUE_FOLDER SOURCE TAIL_MS [PROGRAM ARGS...] < PLAN
-//   --launch starts PROGRAM and runs the plan once its first window maps.
+// usage: keysound_probe [--launch|--spawn] CUE_FOLDER SOURCE TAIL_MS [PROGRAM ARGS...] < PLAN
+//   --launch starts PROGRAM and runs the plan once its first window maps;
+//   --spawn starts it with a pipe for its stdin and runs the plan at once.
 //   PLAN lines: WAIT_MS KEYSYM LABEL [CUE ...]. Each waits WAIT_MS, presses
-//   and releases KEYSYM, and, unless LABEL is "-", reports for each CUE
-//   expected after the release one line:
+//   and releases KEYSYM (or, for "!line", writes a line to the spawned
+//   program; for "!paplay", plays the first CUE with paplay), and, unless
+//   LABEL is "-", reports for each CUE expected after the release one line:
 //     LABEL <tab> index <tab> cue <tab> key-to-heard ms <tab> gap added by
 //     the player ms <tab> silence heard ms <tab> the cue's length from its
 //     first sound, ms
@@ -151,6 +153,28 @@ long Find(const std::vector<std::int16_t> &heard, const Cue &cue, long from, lon
     return -1;
 }
 
+// The cue as a plain WAV file, for paplay.
+bool WriteWav(const std::string &path, const Cue &cue)
+{
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const std::uint32_t data = std::uint32_t(cue.samples.size() * 2);
+    const auto le = [f](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            std::fputc(int(v >> (8 * i) & 0xff), f);
+    };
+    std::fputs("RIFF", f);
+    le(36 + data, 4);
+    std::fputs("WAVEfmt ", f);
+    le(16, 4), le(1, 2), le(1, 2), le(Rate, 4), le(Rate * 2, 4), le(2, 2), le(16, 2);
+    std::fputs("data", f);
+    le(data, 4);
+    for (std::int16_t v : cue.samples)
+        le(std::uint16_t(v), 2);
+    return std::fclose(f) == 0;
+}
+
 struct Step {
     int waitMs = 0;
     std::string keysym, label;
@@ -179,11 +203,16 @@ int main(int argc, char **argv)
 {
     int arg = 1;
     const bool launch = argc > 1 && std::strcmp(argv[1], "--launch") == 0;
-    arg += launch;
-    if (argc - arg < 3 || (launch && argc - arg < 4)) {
-        std::fprintf(stderr, "usage: keysound_probe [--launch] CUE_FOLDER SOURCE TAIL_MS [PROGRAM ARGS...] < PLAN\n");
+    const bool spawn = argc > 1 && std::strcmp(argv[1], "--spawn") == 0;
+    arg += launch || spawn;
+    if (argc - arg < 3 || ((launch || spawn) && argc - arg < 4)) {
+        std::fprintf(stderr, "usage: keysound_probe [--launch|--spawn] CUE_FOLDER SOURCE TAIL_MS [PROGRAM ARGS...] "
+                             "< PLAN\n");
         return 2;
     }
+    char wavFolder[] = "/tmp/keysound-XXXXXX";
+    if (!mkdtemp(wavFolder))
+        return 2;
     const std::string folder = argv[arg], source = argv[arg + 1];
     const int tailMs = std::atoi(argv[arg + 2]);
 
@@ -200,6 +229,12 @@ int main(int argc, char **argv)
                 std::fprintf(stderr, "keysound_probe: no cue %s in %s\n", cue.c_str(), folder.c_str());
                 return 2;
             }
+        }
+        if (step.keysym == "!paplay" &&
+            (step.cues.empty() ||
+             !WriteWav(std::string(wavFolder) + "/" + step.cues[0] + ".wav", cues[step.cues[0]]))) {
+            std::fprintf(stderr, "keysound_probe: !paplay needs a cue\n");
+            return 2;
         }
         plan.push_back(step);
     }
@@ -220,13 +255,27 @@ int main(int argc, char **argv)
         usleep(1000);
 
     pid_t child = -1;
-    if (launch) {
+    int toChild = -1;
+    if (launch || spawn) {
+        int pipeEnds[2] = {-1, -1};
+        if (spawn && pipe(pipeEnds) != 0)
+            return 2;
         child = fork();
         if (child == 0) {
+            if (spawn) {
+                dup2(pipeEnds[0], 0);
+                close(pipeEnds[0]);
+                close(pipeEnds[1]);
+            }
             execvp(argv[arg + 3], argv + arg + 3);
             _exit(127);
         }
-        if (!WaitForMap(dpy, 30)) {
+        if (spawn) {
+            close(pipeEnds[0]);
+            toChild = pipeEnds[1];
+            usleep(500000);
+        }
+        if (launch && !WaitForMap(dpy, 30)) {
             std::fprintf(stderr, "keysound_probe: %s mapped no window\n", argv[arg + 3]);
             kill(child, SIGKILL);
             rec.stop = true;
@@ -234,8 +283,26 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    std::vector<pid_t> players;
     for (Step &step : plan) {
         usleep(useconds_t(step.waitMs) * 1000);
+        if (step.keysym == "!line") {
+            step.released = Now();
+            if (write(toChild, "\n", 1) != 1)
+                std::fprintf(stderr, "keysound_probe: the spawned program does not read\n");
+            continue;
+        }
+        if (step.keysym == "!paplay") {
+            const std::string file = std::string(wavFolder) + "/" + step.cues[0] + ".wav";
+            step.released = Now();
+            const pid_t player = fork();
+            if (player == 0) {
+                execlp("paplay", "paplay", file.c_str(), static_cast<char *>(nullptr));
+                _exit(127);
+            }
+            players.push_back(player);
+            continue;
+        }
         const KeyCode code = XKeysymToKeycode(dpy, XStringToKeysym(step.keysym.c_str()));
         XTestFakeKeyEvent(dpy, code, True, 0);
         XSync(dpy, False);
@@ -249,10 +316,18 @@ int main(int argc, char **argv)
     usleep(useconds_t(tailMs) * 1000);
     rec.stop = true;
     recorder.join();
+    if (toChild >= 0)
+        close(toChild);
     if (child > 0) {
         kill(child, SIGTERM);
         waitpid(child, nullptr, 0);
     }
+    for (pid_t player : players)
+        waitpid(player, nullptr, 0);
+    for (const Step &step : plan)
+        if (step.keysym == "!paplay")
+            std::remove((std::string(wavFolder) + "/" + step.cues[0] + ".wav").c_str());
+    rmdir(wavFolder);
     if (!rec.error.empty() && rec.samples.empty()) {
         std::fprintf(stderr, "keysound_probe: recording %s: %s\n", source.c_str(), rec.error.c_str());
         return 1;

@@ -4,11 +4,13 @@
 # cue heard, and the silence between the words of a read-out, through a
 # PulseAudio server of the bench's own (a null sink at the cues' format,
 # 22050 Hz mono S16, its monitor recorded in 2 ms fragments), under a private
-# Xvfb, with LOAD busy loops keeping the cores loaded. Rounds interleave the
-# programs; each round types 10 keys of each figure. Prints each figure's
-# median (range) with its target, the latency PulseAudio granted the player's
-# stream, and the underruns the server counted; fails when tallyvox misses a
-# target.
+# Xvfb, with LOAD busy loops keeping the cores loaded. Keys are timed at
+# their release, which the calculator acts on. Rounds interleave the
+# programs; each round types 10 keys of each figure (the first key 0.3 s after
+# the window maps, in 10 starts) and measures the floors (paplay, SDL's queue
+# alone). Prints each figure's median (range) with its target, the latency
+# PulseAudio granted the player's stream, and the underruns the server
+# counted; fails when tallyvox misses a target.
 #
 # usage: bench/latency/run.sh [BUILD_DIR] [ROUNDS] [NAME=PROGRAM ...]
 #   Each NAME=PROGRAM (with its play/ folder beside it) is measured in the same
@@ -93,6 +95,11 @@ STEADY="$WORK/steady.plan"
     done
 } >"$STEADY"
 echo "300 5 first 5" >"$WORK/first.plan"
+# The floors: paplay of a cue file, and SDL's queue alone at 128 and 256 frames.
+for _ in $(seq 10); do echo "300 !paplay paplay 5"; done >"$WORK/paplay.plan"
+for period in 128 256; do
+    for _ in $(seq 10); do echo "300 !line sdl$period 5"; done >"$WORK/sdl$period.plan"
+done
 
 RESULTS="$WORK/results.txt"
 : >"$RESULTS"
@@ -111,6 +118,12 @@ for round in $(seq "$ROUNDS"); do
         done
         echo "$round $name underruns $(($(underruns) - before))" >>"$WORK/underruns.txt"
     done
+    play="$BUILD/bin/play"
+    "$PROBE" "$play" lat.monitor 1000 <"$WORK/paplay.plan" | sed "s/^/$round floor\t/" >>"$RESULTS" || true
+    for period in 128 256; do
+        "$PROBE" --spawn "$play" lat.monitor 1000 "$BUILD/bench/latency/sdl_floor" "$play" 5 $period \
+            <"$WORK/sdl$period.plan" | sed "s/^/$round floor\t/" >>"$RESULTS" || true
+    done
 done
 
 for name in "${names[@]}"; do
@@ -118,4 +131,4 @@ for name in "${names[@]}"; do
     echo "$name: PulseAudio stream:${latency:- not seen}; underruns $(awk -v n="$name" \
         '$2 == n { s += $4 } END { print s + 0 }' "$WORK/underruns.txt") over $ROUNDS rounds"
 done
-python3 "$HERE/figures.py" "$RESULTS" "${names[@]}"
+python3 "$HERE/figures.py" "$RESULTS" "${names[@]}" floor

@@ -21,14 +21,15 @@ namespace tallyvox {
 
 namespace {
 
-// Frames per device period (11.6 ms at 22.05 kHz); a period is still in the
+// Frames per device period (23 ms at 22.05 kHz); a period is still in the
 // device when the queue reads empty. A cue queued behind silence already
-// written waits up to one period and then the server's share of it (a
-// quarter), so the period is what a key's cue is late by. SDL's PulseAudio
-// stream holds one period, refilled only once the server has taken it all:
-// at 128 frames it underran ten times as often as at 512 with both cores
-// busy, at 256 frames less than twice.
-constexpr Uint16 DevicePeriodFrames = 256;
+// written waits up to one period, so the period is what a key's cue is late
+// by. SDL's PulseAudio stream holds a single period, refilled by two threads
+// of ordinary priority once the server has taken it all: with both cores
+// busy, 256 frames underran 3-5 times as often as 512 and 128 frames ten
+// times, each underrun a dropout inside a cue. Shorter periods wait for an
+// output that keeps a deeper buffer and replaces its queued silence.
+constexpr Uint16 DevicePeriodFrames = 512;
 // A synchronous cue never blocks longer than its own length plus this, even
 // if the device stops consuming.
 constexpr Uint32 SyncSlackMs = 2000;

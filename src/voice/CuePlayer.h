@@ -5,8 +5,7 @@
 // failure is silent, and so is every cue DecodeCue refuses. Audio through
 // SDL2; where no sound device opens, SDL's dummy driver keeps the timing and
 // nothing is heard. The device is closed while no cue has sounded for a
-// moment, so an idle calculator writes nothing and wakes nobody; its period
-// is short (256 frames), so a cue is heard within about ten milliseconds.
+// moment, so an idle calculator writes nothing and wakes nobody.
 #pragma once
 
 #include <cstdint>
