@@ -4,6 +4,7 @@
 // the one before. keysound_probe times the line's write.
 //
 // usage: sdl_floor FOLDER NAME PERIOD
+#include "voice/CueDecoder.h"
 #include "voice/CueScramble.h"
 
 #include <SDL.h>
