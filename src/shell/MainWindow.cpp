@@ -106,16 +106,21 @@ void TFrmMain::showEvent(QShowEvent *event)
         // the window and the X server need to appear, and no one presses a
         // scientific key within this time (one that does starts them itself).
         QTimer::singleShot(0, this, &TFrmMain::ShowIcons);
-        // Loading SDL and opening the device cost the first cue 10-80 ms;
-        // a thread of the player's own does it now, in the user's reaction time.
-        QTimer::singleShot(0, this, [this] {
-            if (CueStream && !cueStreamReleased_ && !options_.cueSink)
-                CueStream->Prepare();
-        });
         QTimer::singleShot(kAfterFirstShowMs, this, &TFrmMain::AfterFirstShow);
     }
     if (!event->spontaneous())
         FormShow();
+}
+
+// Loading SDL and opening the device cost the first cue 10-80 ms. Keys act
+// when released, so a thread of the player's own does it from the first
+// press on, while the key is held. Done at start-up instead, it made the
+// window map later and the program 4.5 MiB bigger for sound that may never
+// be asked for.
+void TFrmMain::PrepareVoice()
+{
+    if (CueStream && !cueStreamReleased_ && !options_.cueSink)
+        CueStream->Prepare();
 }
 
 void TFrmMain::ShowIcons()

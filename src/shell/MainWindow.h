@@ -131,6 +131,7 @@ private:
     // before it has drained.
     enum class CueTiming { Async, CutOffToTail, FollowToTail };
     void PlayCueAs(const std::string &name, CueTiming timing);
+    void PrepareVoice();
 
     void BuildLayout();
     void BuildDisplay();
