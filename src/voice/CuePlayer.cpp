@@ -26,7 +26,7 @@ namespace {
 // written waits up to one period, so the period is what a key's cue is late
 // by. SDL's PulseAudio stream holds a single period, refilled by two threads
 // of ordinary priority once the server has taken it all: with both cores
-// busy, 256 frames underran 3-5 times as often as 512 and 128 frames ten
+// busy, 256 frames underran 2-4 times as often as 512 and 128 frames ten
 // times, each underrun a dropout inside a cue. Shorter periods wait for an
 // output that keeps a deeper buffer and replaces its queued silence.
 constexpr Uint16 DevicePeriodFrames = 512;
