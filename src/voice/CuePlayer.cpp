@@ -86,6 +86,9 @@ struct CuePlayer::Impl {
     Clock::time_point closeAt;
     // The queue's end is a tail that PlayCueToTail let go: heard out, not cut.
     bool tailLetGo = false;
+    // When the device was last opened: a cue queued on a stream that has
+    // just started has its onset damaged by the server's start.
+    Clock::time_point openedAt;
     bool stopCloser = false;
     std::thread closer;
 
@@ -154,7 +157,8 @@ bool CuePlayer::Impl::BringUpAudio()
     std::lock_guard<std::mutex> hold(lock);
     device = probe;
     sdl->PauseAudioDevice(device, 0);
-    closeAt = Clock::now() + IdleCloseDelay;
+    openedAt = Clock::now();
+    closeAt = openedAt + IdleCloseDelay;
     closer = std::thread([this] { CloseWhenIdle(); });
     return true;
 }
@@ -168,6 +172,7 @@ bool CuePlayer::Impl::EnsureDeviceLocked()
     if (device == 0)
         return false;
     sdl->PauseAudioDevice(device, 0);
+    openedAt = Clock::now();
     wake.notify_one();
     return true;
 }
@@ -294,6 +299,16 @@ Uint32 CuePlayer::Impl::Queue(const std::string &name, bool cutOff)
         if (cutOff && !(tailLetGo && sdl->GetQueuedAudioSize(device) <= Bytes(TailMs)))
             sdl->ClearQueuedAudio(device);
         tailLetGo = false;
+        // On a PulseAudio stream that has just opened, the start of what is
+        // queued came out damaged (8 of 30 cues after a reopen were not heard
+        // as recorded); the silence generated cues had at their head used to
+        // take it. Up to a period of silence ahead of the cue takes it now.
+        const Uint64 openFor =
+            Uint64(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - openedAt).count());
+        if (openFor < PeriodMs() && length > 0) {
+            const std::vector<std::uint8_t> lead(Bytes(PeriodMs() - openFor), deviceFormat.silence);
+            sdl->QueueAudio(device, lead.data(), Uint32(lead.size()));
+        }
         // The queue holds its own copy, so the buffer may be reused at once.
         if (length > 0 && sdl->QueueAudio(device, converted.data(), length) == 0)
             queued = sdl->GetQueuedAudioSize(device);
