@@ -1,9 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
 # make-cues.sh TABLE CUETOOL OUT_DIR WORK_DIR
-# Speaks every row of the cue table with espeak-ng, trims the trailing
-# silence, fades the end, levels the loudness, and scrambles the whole set
-# into OUT_DIR with the cue tool. ESPEAK_NG and SOX name the programs (the
+# Speaks every row of the cue table with espeak-ng, trims the silence at
+# both ends, fades the start and the end, levels the loudness, and scrambles
+# the whole set into OUT_DIR with the cue tool. ESPEAK_NG and SOX name the programs (the
 # ones the build found); PATH is searched otherwise.
 set -eu
 table=$1 cuetool=$2 out=$3 work=$4
@@ -57,12 +57,16 @@ while IFS= read -r row || [ -n "$row" ]; do
         echo "make-cues.sh: unknown sound $text" >&2; exit 1 ;;
     *)
         "$espeak" -v cmn-latn-pinyin -w "$work/spoken.wav" "$text"
-        # espeak-ng ends each utterance with ~300 ms of silence; a cue that
-        # ends late delays the next one of a read-out. The trim leaves the
-        # tail of the last syllable, cut where it drops under 1 %: the
-        # half-sine 40 ms fade takes it to -44 dB 2 ms before the end, so the
-        # cue stops without a click however loud that tail is.
-        $sox "$work/spoken.wav" -t wav "$work/shaped.wav" reverse silence 1 0.01 1% fade h 0.04 reverse
+        # espeak-ng ends each utterance with ~300 ms of silence, and starts
+        # many with ~40 ms of it: heard after the key, or between the words
+        # of a read-out, as a delay. Both ends are trimmed where the sound
+        # crosses 1 %. The head keeps the first syllable's onset and rises
+        # over a 3 ms half-sine fade, so it starts without a click. The tail
+        # keeps the last syllable's decay: the half-sine 40 ms fade takes it
+        # to -44 dB 2 ms before the end, so the cue stops without a click
+        # however loud that tail is.
+        $sox "$work/spoken.wav" -t wav "$work/shaped.wav" \
+            silence 1 0.01 1% fade h 0.003 reverse silence 1 0.01 1% fade h 0.04 reverse
         set -- $(levels "$work/shaped.wav")
         case "$1" in -inf | '') echo "make-cues.sh: cue '$name' ($text) is silent" >&2; exit 1 ;; esac
         peak=$2

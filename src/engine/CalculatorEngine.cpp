@@ -461,10 +461,9 @@ bool CalculatorEngine::Speak(const std::vector<std::string> &cues, bool evenIfSi
         // number would be heard glued to the newer one.
         if (StopReadOut || generation != readOutGeneration_)
             return false;
-        if (evenIfSilenced)
-            host_.PlayCue(cue, false);
-        else
-            Say(cue, false);
+        // Queued while the cue before is still sounding: no gap between words.
+        if (evenIfSilenced || Listener.Audible())
+            host_.FollowCue(cue);
     }
     return true;
 }

@@ -173,8 +173,8 @@ private:
     void Say(const std::string &name, bool async);
     // The cue of a key whose result may be read after it.
     void ResultKeyCue(const std::string &name);
-    // Plays cues synchronously, one after another, letting events run
-    // before each; a key pressed meanwhile ends it (returns false).
+    // Plays cues one right after another, letting events run before each;
+    // a key pressed meanwhile ends it (returns false).
     bool Speak(const std::vector<std::string> &cues, bool evenIfSilenced = false);
     void SetOperatorLabel(int code, int n);
     static int DigitCount(const std::string &text);

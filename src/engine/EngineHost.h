@@ -13,9 +13,16 @@ class EngineHost {
 public:
     virtual ~EngineHost() = default;
 
-    // Plays a voice cue. async: returns at once; sync: returns when the cue
-    // has finished. Never throws; a cue that cannot play is silent.
+    // Plays a voice cue, cutting off the one sounding. async: returns at
+    // once; sync: returns when the cue has finished, or is close enough to
+    // its end that a FollowCue called next is heard right after it. Never
+    // throws; a cue that cannot play is silent.
     virtual void PlayCue(const std::string &name, bool async) = 0;
+
+    // Plays a cue right after the one sounding, with no gap between them,
+    // and returns as a synchronous PlayCue does. A host that cannot queue
+    // plays it synchronously.
+    virtual void FollowCue(const std::string &name) { PlayCue(name, false); }
 
     // Lets pending window events run. Key handlers may run nested inside.
     virtual void ProcessPendingEvents() = 0;

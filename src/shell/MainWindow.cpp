@@ -124,6 +124,17 @@ void TFrmMain::showEvent(QShowEvent *event)
         FormShow();
 }
 
+// Loading SDL and opening the device cost the first cue 10-80 ms. Keys act
+// when released, so a thread of the player's own does it from the first
+// press on, while the key is held. Done at start-up instead, it made the
+// window map later and the program 4.5 MiB bigger for sound that may never
+// be asked for.
+void TFrmMain::PrepareVoice()
+{
+    if (CueStream && !cueStreamReleased_ && !options_.cueSink)
+        CueStream->Prepare();
+}
+
 void TFrmMain::ShowIcons()
 {
     setWindowIcon(ProgramIcon());
@@ -282,11 +293,22 @@ TForTest &TFrmMain::ExpressionWindow()
 
 void TFrmMain::PlayCue(const std::string &name, bool async)
 {
+    PlayCueAs(name, async ? CueTiming::Async : CueTiming::CutOffToTail);
+}
+
+void TFrmMain::FollowCue(const std::string &name)
+{
+    PlayCueAs(name, CueTiming::FollowToTail);
+}
+
+void TFrmMain::PlayCueAs(const std::string &name, CueTiming timing)
+{
     // The engine leaves out the cues the listener silenced; this catches the
     // expression window's.
     if (!CueStream || cueStreamReleased_ || !engine_.Listener.Audible())
         return;
     try {
+        const bool async = timing == CueTiming::Async;
         // The widgets are current: every handler ends with a refresh, and the
         // read-out refreshes before each cue when it lets events run.
         if (!options_.cueLog.empty()) {
@@ -298,9 +320,11 @@ void TFrmMain::PlayCue(const std::string &name, bool async)
         } else if (async) {
             CueStream->PlayCue(name, true);
         } else {
-            // Repaint while the cue sounds; input waits until it has ended.
-            CueStream->PlayCue(name, false,
-                               [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+            // Repaint while the cue sounds; input waits until the cue's tail,
+            // when the next cue can be queued behind it.
+            CueStream->PlayCueToTail(
+                name, timing == CueTiming::FollowToTail ? CuePlayer::Start::AfterQueued : CuePlayer::Start::CutOff,
+                [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
             // Qt's X11 dispatcher looks at the input held back meanwhile only
             // when woken, as it is by a new X event: without this a key typed
             // during a read-out neither ended it nor ran until the next event.

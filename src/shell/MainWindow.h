@@ -138,6 +138,7 @@ private Q_SLOTS:
 private:
     // EngineHost
     void PlayCue(const std::string &name, bool async) override;
+    void FollowCue(const std::string &name) override;
     void ProcessPendingEvents() override;
     void FocusInput() override;
     void ReportFault(const std::string &message) override;
@@ -157,6 +158,12 @@ private:
     // A key pressed in the list; true when it was the tape's.
     bool TapeKeyPress(QKeyEvent *key);
     void ConfirmClearTape();
+
+    // A synchronous cue returns at its tail, so that what follows is queued
+    // before it has drained.
+    enum class CueTiming { Async, CutOffToTail, FollowToTail };
+    void PlayCueAs(const std::string &name, CueTiming timing);
+    void PrepareVoice();
 
     void BuildLayout();
     void BuildDisplay();

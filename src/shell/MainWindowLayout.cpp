@@ -250,6 +250,7 @@ void TFrmMain::BuildKeys(QWidget *panel, std::span<const layout::KeyEntry> keys)
         }
         key->setProperty(kGreenProperty, entry.green);
         key->setCheckable(entry.checkable);
+        connect(key, &QToolButton::pressed, this, &TFrmMain::PrepareVoice);
         connect(key, &QToolButton::clicked, this, SlotFor(def.handler));
     }
 }
@@ -329,8 +330,10 @@ bool TFrmMain::eventFilter(QObject *watched, QEvent *event)
             // Decided when pressed, done when released: one action per
             // physical press, and only for a press the display received (an
             // Enter that confirmed a menu or a message box has none here).
-            if (!key->isAutoRepeat())
+            if (!key->isAutoRepeat()) {
                 pressedKeys_[PhysicalKey(*key)] = shortcut;
+                PrepareVoice();
+            }
             return true;
         }
         case QEvent::KeyRelease: {

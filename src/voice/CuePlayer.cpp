@@ -7,6 +7,7 @@
 #include "voice/SdlAudio.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -20,8 +21,14 @@ namespace tallyvox {
 
 namespace {
 
-// Frames per device period; a period is still in the device when the queue
-// reads empty.
+// Frames per device period (23 ms at 22.05 kHz); a period is still in the
+// device when the queue reads empty. A cue queued behind silence already
+// written waits up to one period, so the period is what a key's cue is late
+// by. SDL's PulseAudio stream holds a single period, refilled by two threads
+// of ordinary priority once the server has taken it all: with both cores
+// busy, 256 frames underran 2-4 times as often as 512 and 128 frames ten
+// times, each underrun a dropout inside a cue. Shorter periods wait for an
+// output that keeps a deeper buffer and replaces its queued silence.
 constexpr Uint16 DevicePeriodFrames = 512;
 // A synchronous cue never blocks longer than its own length plus this, even
 // if the device stops consuming.
@@ -61,9 +68,10 @@ struct CuePlayer::Impl {
     std::filesystem::path folder;
     std::vector<std::uint8_t> cueStream; // the file image of the last cue, unscrambled
     std::vector<std::uint8_t> converted; // its samples in the device format
-    bool released = false;
-    bool audioTried = false;
-    bool audioReady = false;
+    std::atomic<bool> released = false;
+    std::once_flag audioOnce;
+    std::atomic<bool> audioReady = false;
+    std::thread preparer;          // Prepare's EnsureAudio
     bool subsystemCounted = false; // SDL_InitSubSystem succeeded
     bool audioInitDirect = false;  // audio brought up by SDL_AudioInit alone
 
@@ -76,16 +84,25 @@ struct CuePlayer::Impl {
     SDL_AudioDeviceID device = 0;
     SDL_AudioSpec deviceFormat{};
     Clock::time_point closeAt;
+    // The queue's end is a tail that PlayCueToTail let go: heard out, not cut.
+    bool tailLetGo = false;
+    // When the device was last opened: a cue queued on a stream that has
+    // just started has its onset damaged by the server's start.
+    Clock::time_point openedAt;
     bool stopCloser = false;
     std::thread closer;
 
     bool EnsureAudio();
+    bool BringUpAudio();
     bool EnsureDeviceLocked();
+    Uint32 Queue(const std::string &name, bool cutOff);
     SDL_AudioDeviceID OpenDevice();
     Uint64 Milliseconds(Uint32 bytes) const;
+    Uint32 Bytes(Uint64 milliseconds) const;
     Uint64 PeriodMs() const;
     void CloseWhenIdle();
     void WaitUntilPlayed(Uint32 queuedBytes, const std::function<void()> &whileWaiting);
+    void WaitUntilTail(Uint32 queuedBytes, const std::function<void()> &whileWaiting);
     Uint32 Queued();
     void Release();
 };
@@ -102,14 +119,18 @@ SDL_AudioDeviceID CuePlayer::Impl::OpenDevice()
                                 SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
 }
 
-// Loads SDL and brings up its audio driver, once. Where the configured
-// driver opens no device, SDL's dummy driver is used instead.
+// Loads SDL and brings up its audio driver, once, on whichever thread comes
+// first (Prepare's or a cue's); the others wait for it.
 bool CuePlayer::Impl::EnsureAudio()
 {
-    if (audioTried)
-        return audioReady;
-    audioTried = true;
+    std::call_once(audioOnce, [this] { audioReady = BringUpAudio(); });
+    return audioReady;
+}
 
+// Where the configured driver opens no device, SDL's dummy driver is used
+// instead.
+bool CuePlayer::Impl::BringUpAudio()
+{
     sdl = LoadSdlAudio();
     if (!sdl)
         return false;
@@ -136,9 +157,10 @@ bool CuePlayer::Impl::EnsureAudio()
     std::lock_guard<std::mutex> hold(lock);
     device = probe;
     sdl->PauseAudioDevice(device, 0);
-    closeAt = Clock::now() + IdleCloseDelay;
+    openedAt = Clock::now();
+    closeAt = openedAt + IdleCloseDelay;
     closer = std::thread([this] { CloseWhenIdle(); });
-    return audioReady = true;
+    return true;
 }
 
 // Opens the device again after it was closed for being idle.
@@ -150,6 +172,7 @@ bool CuePlayer::Impl::EnsureDeviceLocked()
     if (device == 0)
         return false;
     sdl->PauseAudioDevice(device, 0);
+    openedAt = Clock::now();
     wake.notify_one();
     return true;
 }
@@ -158,6 +181,12 @@ Uint64 CuePlayer::Impl::Milliseconds(Uint32 bytes) const
 {
     const Uint32 frameBytes = SDL_AUDIO_BITSIZE(deviceFormat.format) / 8 * std::max<Uint32>(deviceFormat.channels, 1);
     return Uint64(bytes / std::max<Uint32>(frameBytes, 1)) * 1000 / Uint64(std::max(deviceFormat.freq, 1));
+}
+
+Uint32 CuePlayer::Impl::Bytes(Uint64 milliseconds) const
+{
+    const Uint32 frameBytes = SDL_AUDIO_BITSIZE(deviceFormat.format) / 8 * std::max<Uint32>(deviceFormat.channels, 1);
+    return Uint32(Uint64(std::max(deviceFormat.freq, 0)) * milliseconds / 1000) * frameBytes;
 }
 
 Uint64 CuePlayer::Impl::PeriodMs() const
@@ -220,9 +249,80 @@ void CuePlayer::Impl::WaitUntilPlayed(Uint32 queuedBytes, const std::function<vo
         whileWaiting();
 }
 
+// As WaitUntilPlayed, but returns once at most TailMs of sound is queued:
+// the caller then has that long to queue what follows without a gap. The
+// queue is asked every period, and more often near the tail, since a device
+// may play faster than the clock runs (SDL's disk driver rounds its period
+// down to whole milliseconds).
+void CuePlayer::Impl::WaitUntilTail(Uint32 queuedBytes, const std::function<void()> &whileWaiting)
+{
+    const Uint32 tail = Bytes(TailMs);
+    const Uint64 periodMs = PeriodMs();
+    const Uint64 giveUp = sdl->GetTicks64() + Milliseconds(queuedBytes) + periodMs + SyncSlackMs;
+    for (;;) {
+        if (whileWaiting)
+            whileWaiting();
+        if (released)
+            return;
+        const Uint32 queued = Queued();
+        if (queued <= tail || sdl->GetTicks64() >= giveUp)
+            break;
+        sdl->Delay(Uint32(std::clamp<Uint64>(Milliseconds(queued - tail) / 2, 1, periodMs)));
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    tailLetGo = true;
+}
+
+// Decodes the cue and queues it, after clearing the queue when cutOff (but
+// for a tail let go). Returns the bytes queued in all, 0 when nothing of the
+// cue plays.
+Uint32 CuePlayer::Impl::Queue(const std::string &name, bool cutOff)
+{
+    // A name is one file in the cue folder, never a path.
+    if (released || name.find('/') != std::string::npos || name.find('\0') != std::string::npos || !EnsureAudio())
+        return 0;
+    // A cue that fails to load leaves the one sounding alone, and the
+    // device as it was. Read before the lock, which the closer waits on.
+    if (!LoadCueFile(folder / (name + ".WAV"), cueStream, CueKey(), MaxCueFileSize))
+        return 0;
+    Uint32 queued = 0;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (!EnsureDeviceLocked())
+            return 0;
+        const CueAudioFormat format{deviceFormat.freq, deviceFormat.format, deviceFormat.channels};
+        if (!DecodeCue(cueStream, format, converted).empty())
+            return 0;
+        const Uint32 length = Uint32(converted.size());
+        // Cutting a sound mid-wave clicks; a tail that was let go is short
+        // enough to be heard out.
+        if (cutOff && !(tailLetGo && sdl->GetQueuedAudioSize(device) <= Bytes(TailMs)))
+            sdl->ClearQueuedAudio(device);
+        tailLetGo = false;
+        // On a PulseAudio stream that has just opened, the start of what is
+        // queued came out damaged (8 of 30 cues after a reopen were not heard
+        // as recorded); the silence generated cues had at their head used to
+        // take it. Up to a period of silence ahead of the cue takes it now.
+        const Uint64 openFor =
+            Uint64(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - openedAt).count());
+        if (openFor < PeriodMs() && length > 0) {
+            const std::vector<std::uint8_t> lead(Bytes(PeriodMs() - openFor), deviceFormat.silence);
+            sdl->QueueAudio(device, lead.data(), Uint32(lead.size()));
+        }
+        // The queue holds its own copy, so the buffer may be reused at once.
+        if (length > 0 && sdl->QueueAudio(device, converted.data(), length) == 0)
+            queued = sdl->GetQueuedAudioSize(device);
+        closeAt = Clock::now() + std::chrono::milliseconds(Milliseconds(queued) + PeriodMs()) + IdleCloseDelay;
+    }
+    wake.notify_one();
+    return queued;
+}
+
 void CuePlayer::Impl::Release()
 {
     released = true;
+    if (preparer.joinable())
+        preparer.join();
     {
         std::lock_guard<std::mutex> hold(lock);
         stopCloser = true;
@@ -260,34 +360,36 @@ CuePlayer::~CuePlayer()
 void CuePlayer::PlayCue(const std::string &name, bool async, const std::function<void()> &whileWaiting)
 {
     try {
-        Impl &d = *impl_;
-        // A name is one file in the cue folder, never a path.
-        if (d.released || name.find('/') != std::string::npos || name.find('\0') != std::string::npos ||
-            !d.EnsureAudio())
-            return;
-        // A cue that fails to load leaves the one sounding alone, and the
-        // device as it was. Read before the lock, which the closer waits on.
-        if (!LoadCueFile(d.folder / (name + ".WAV"), d.cueStream, CueKey(), MaxCueFileSize))
-            return;
-        Uint32 length = 0;
-        {
-            std::lock_guard<std::mutex> hold(d.lock);
-            if (!d.EnsureDeviceLocked())
-                return;
-            const CueAudioFormat format{d.deviceFormat.freq, d.deviceFormat.format, d.deviceFormat.channels};
-            if (!DecodeCue(d.cueStream, format, d.converted).empty())
-                return;
-            length = Uint32(d.converted.size());
-            // The queue holds its own copy, so the buffer may be reused at once.
-            d.sdl->ClearQueuedAudio(d.device);
-            if (length > 0 && d.sdl->QueueAudio(d.device, d.converted.data(), length) != 0)
-                length = 0;
-            d.closeAt =
-                Impl::Clock::now() + std::chrono::milliseconds(d.Milliseconds(length) + d.PeriodMs()) + IdleCloseDelay;
-        }
-        d.wake.notify_one();
-        if (!async && length > 0)
-            d.WaitUntilPlayed(length, whileWaiting);
+        const Uint32 queued = impl_->Queue(name, true);
+        if (!async && queued > 0)
+            impl_->WaitUntilPlayed(queued, whileWaiting);
+    } catch (...) {
+    }
+}
+
+void CuePlayer::PlayCueToTail(const std::string &name, Start start, const std::function<void()> &whileWaiting)
+{
+    try {
+        const Uint32 queued = impl_->Queue(name, start == Start::CutOff);
+        if (queued > 0)
+            impl_->WaitUntilTail(queued, whileWaiting);
+    } catch (...) {
+    }
+}
+
+void CuePlayer::Prepare()
+{
+    Impl &d = *impl_;
+    if (d.released || d.preparer.joinable())
+        return;
+    try {
+        d.preparer = std::thread([&d] {
+            try {
+                d.EnsureAudio();
+            } catch (...) {
+                // The first cue tries again, as it would have without this.
+            }
+        });
     } catch (...) {
     }
 }

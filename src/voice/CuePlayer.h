@@ -21,7 +21,7 @@ class CuePlayer {
 public:
     // cueFolder: the folder holding "<name>.WAV" files (normally
     // <executable folder>/play). The audio device is opened lazily, at the
-    // first cue, so constructing a player is cheap.
+    // first cue or by Prepare, so constructing a player is cheap.
     explicit CuePlayer(std::filesystem::path cueFolder);
     ~CuePlayer();
     CuePlayer(const CuePlayer &) = delete;
@@ -31,6 +31,22 @@ public:
     // finished; whileWaiting (if set) is called repeatedly meanwhile, e.g. to
     // let the window repaint. Never throws.
     void PlayCue(const std::string &name, bool async, const std::function<void()> &whileWaiting = {});
+
+    // How a cue of PlayCueToTail starts: cutting off what sounds (as
+    // PlayCue does), or right after what is queued, with no gap.
+    enum class Start { CutOff, AfterQueued };
+
+    // Plays a cue and returns once at most TailMs of it remains queued, so
+    // that a cue queued next (FollowCue) follows it without a gap; events
+    // run meanwhile as in a synchronous PlayCue. The tail it leaves is never
+    // cut off: the next PlayCue waits for it (at most TailMs) instead.
+    void PlayCueToTail(const std::string &name, Start start, const std::function<void()> &whileWaiting = {});
+    static constexpr int TailMs = 30;
+
+    // Loads SDL and opens the device on a thread of its own, so that the
+    // first cue does not pay for it. Returns at once; a cue played meanwhile
+    // waits for it to finish.
+    void Prepare();
 
     // True while a cue is still sounding.
     bool IsSounding() const;

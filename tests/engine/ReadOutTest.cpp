@@ -19,6 +19,7 @@ public:
     std::vector<std::string> cues;
     int focusCalls = 0;
     std::vector<std::string> faults;
+    int followCalls = 0;
     // Index (into cues) of the synchronous cue during which to press, and the press.
     std::size_t pressDuringCue = SIZE_MAX;
     std::function<void()> press;
@@ -28,6 +29,11 @@ public:
         cues.push_back(name);
         if (!async && cues.size() - 1 == pressDuringCue)
             pending_ = press;
+    }
+    void FollowCue(const std::string &name) override
+    {
+        ++followCalls;
+        PlayCue(name, false);
     }
     void ProcessPendingEvents() override
     {
@@ -63,6 +69,7 @@ TEST(ReadOut, PlaysEveryCueThenEmptiesTheLabelAndFocuses)
     const int focusBefore = host.focusCalls;
     e.btnEqualClick();
     EXPECT_EQ(host.cues, (std::vector<std::string>{"等于", "1", "拾", "5"}));
+    EXPECT_EQ(host.followCalls, 3) << "the number's words are queued behind 等于, not cutting it";
     EXPECT_EQ(e.DisplayText, "15");
     EXPECT_EQ(e.LabelText, "");
     EXPECT_EQ(host.focusCalls, focusBefore + 1);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Checks the cue pack the build generated into bin/play against the cue
-// table: every speech cue stops without a click, is as loud as the others,
-// never clips, and is no copy of a cue that says something else.
+// table: every speech cue starts at once and stops without a click, is as
+// loud as the others, never clips, and is no copy of a cue that says
+// something else.
 #include "voice/CueDecoder.h"
 #include "voice/CueScramble.h"
 
@@ -137,6 +138,20 @@ TEST(CuePack, SpeechEndsWithAFade)
         const std::size_t last2ms = std::min<std::size_t>(cue->rate / 500, cue->samples.size());
         EXPECT_LT(Dbfs(Peak(cue->samples.end() - std::ptrdiff_t(last2ms), cue->samples.end())), -40.0)
             << "cue '" << cue->name << "' ends with a click";
+    }
+}
+
+// Silence before the first word is heard as a late key, and between two
+// words of a read-out as a gap.
+TEST(CuePack, SpeechStartsAtOnceWithoutAClick)
+{
+    ASSERT_FALSE(Speech().empty());
+    for (const Cue *cue : Speech()) {
+        const auto heard = std::find_if(cue->samples.begin(), cue->samples.end(),
+                                        [](std::int16_t s) { return Dbfs(std::abs(int(s))) >= -40.0; });
+        EXPECT_LE(double(heard - cue->samples.begin()) * 1000.0 / cue->rate, 5.0)
+            << "cue '" << cue->name << "' starts with silence";
+        EXPECT_LT(Dbfs(std::abs(int(cue->samples.front()))), -40.0) << "cue '" << cue->name << "' starts with a click";
     }
 }
 

@@ -155,6 +155,30 @@ TEST_F(CuePlayerTest, SyncReturnsWhenTheCueHasPlayed)
     EXPECT_TRUE(player.IsSounding()) << "async returns while the cue sounds";
 }
 
+// A read-out: each cue returns at its tail and the next is queued behind it,
+// so the words touch; a key's cue at the last word's tail waits for it.
+TEST_F(CuePlayerTest, CuesPlayedToTheirTailFollowWithoutAGapOrACut)
+{
+    const auto start = std::chrono::steady_clock::now();
+    {
+        CuePlayer player(folder);
+        player.Prepare();
+        player.PlayCueToTail("B", CuePlayer::Start::CutOff);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 300ms) << "returned at the tail, not the end";
+        EXPECT_TRUE(player.IsSounding());
+        player.PlayCueToTail("加", CuePlayer::Start::AfterQueued);
+        player.PlayCue("B", true);
+        WaitUntilQuiet(player);
+    }
+    const auto heard = Heard();
+    const auto bAt = Find(heard, b);
+    ASSERT_GE(bAt, 0);
+    std::vector<std::int16_t> whole(b);
+    whole.insert(whole.end(), a.begin(), a.end());
+    whole.insert(whole.end(), b.begin(), b.end());
+    EXPECT_EQ(Find(heard, whole), bAt) << "a gap or a cut between the cues";
+}
+
 TEST_F(CuePlayerTest, ReleasingWhileWaitingStopsAtOnceAndForGood)
 {
     {
