@@ -688,10 +688,15 @@ bool CalculatorEngine::QuickSetting(std::string_view command)
     RunHandler([&] {
         StopReadOut = true;
         // A value that silences is said while the voice still speaks.
-        if (next.Audible())
+        if (next.Audible()) {
             Listener = next;
+            host_.ListenerSettingsChanged();
+        }
         Speak(words, true);
-        Listener = next;
+        if (!(Listener == next)) {
+            Listener = next;
+            host_.ListenerSettingsChanged();
+        }
     });
     return true;
 }

@@ -34,6 +34,10 @@ public:
     // caught, shown in a box captioned "Tallyvox".
     virtual void ReportFault(const std::string &message) = 0;
 
+    // A quick key changed the engine's Listener settings: the surroundings
+    // apply what is theirs (the player's volume) and keep them.
+    virtual void ListenerSettingsChanged() {}
+
     // An equals key has shown a result (or the error) of what was entered;
     // the tape keeps it. Hosts without a tape ignore it.
     virtual void CalculationFinished(const CalculationRecord &) {}

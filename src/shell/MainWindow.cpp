@@ -167,6 +167,8 @@ void TFrmMain::LoadSettings()
     if (science_)
         science_->RestoreAngle(kept.angle);
     NKeepTape->setChecked(kept.listener.keepTape);
+    if (CueStream)
+        CueStream->SetVolume(kept.listener.volume);
     ShowTape(kept.tapePanel);
     RefreshFromEngine();
 }
@@ -183,6 +185,13 @@ void TFrmMain::ApplyListenerSettings(const ListenerSettings &settings)
     engine_.Listener = settings;
     if (keepTapeChanged)
         KeepTape(settings.keepTape);
+    ListenerSettingsChanged();
+}
+
+void TFrmMain::ListenerSettingsChanged()
+{
+    if (CueStream)
+        CueStream->SetVolume(engine_.Listener.volume);
     SaveSettings();
 }
 

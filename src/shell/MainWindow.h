@@ -203,6 +203,7 @@ private:
     void LoadSettings();
     void SaveSettings();
     void ApplyListenerSettings(const ListenerSettings &settings);
+    void ListenerSettingsChanged() override;
     // Starts or stops keeping the tape in its file (stopping deletes it).
     void KeepTape(bool keep);
     TForTest &ExpressionWindow();

@@ -209,10 +209,7 @@ void TFrmMain::edtInputKeyUp(const QString &shortcut)
         RunKey([&] { engine_.SayStatus({ScientificKeys::AngleCue(Angle()), N4->isChecked() ? "标准型" : "加强型"}); });
     else if (command == "faster" || command == "slower" || command == "louder" || command == "softer" ||
              command == "mute" || command == "speech")
-        RunKey([&] {
-            if (engine_.QuickSetting(command))
-                SaveSettings();
-        });
+        RunKey([&] { engine_.QuickSetting(command); });
     else
         TapeCommand(command);
 }

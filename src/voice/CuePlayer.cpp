@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +60,30 @@ void SilenceAlsa()
     // The library stays loaded for the handler to stay installed.
 }
 
+// Scales samples of the device format to a volume step; at the full step
+// they stay as recorded, bit for bit.
+void ScaleVolume(std::vector<std::uint8_t> &samples, SDL_AudioFormat format, int level)
+{
+    if (level >= 10)
+        return;
+    const double gain = level <= 0 ? 0.0 : std::pow(10.0, -3.0 * (10 - level) / 20.0);
+    if (format == AUDIO_S16SYS) {
+        for (std::size_t at = 0; at + 1 < samples.size(); at += 2) {
+            std::int16_t s;
+            std::memcpy(&s, &samples[at], 2);
+            s = std::int16_t(std::lround(s * gain));
+            std::memcpy(&samples[at], &s, 2);
+        }
+    } else if (format == AUDIO_F32SYS) {
+        for (std::size_t at = 0; at + 3 < samples.size(); at += 4) {
+            float s;
+            std::memcpy(&s, &samples[at], 4);
+            s = float(s * gain);
+            std::memcpy(&samples[at], &s, 4);
+        }
+    }
+}
+
 } // namespace
 
 struct CuePlayer::Impl {
@@ -69,6 +94,7 @@ struct CuePlayer::Impl {
     std::vector<std::uint8_t> cueStream; // the file image of the last cue, unscrambled
     std::vector<std::uint8_t> converted; // its samples in the device format
     std::atomic<bool> released = false;
+    std::atomic<int> volume = 10;
     std::once_flag audioOnce;
     std::atomic<bool> audioReady = false;
     std::thread preparer;          // Prepare's EnsureAudio
@@ -293,6 +319,7 @@ Uint32 CuePlayer::Impl::Queue(const std::string &name, bool cutOff)
         const CueAudioFormat format{deviceFormat.freq, deviceFormat.format, deviceFormat.channels};
         if (!DecodeCue(cueStream, format, converted).empty())
             return 0;
+        ScaleVolume(converted, deviceFormat.format, volume);
         const Uint32 length = Uint32(converted.size());
         // Cutting a sound mid-wave clicks; a tail that was let go is short
         // enough to be heard out.
@@ -392,6 +419,11 @@ void CuePlayer::Prepare()
         });
     } catch (...) {
     }
+}
+
+void CuePlayer::SetVolume(int level)
+{
+    impl_->volume = std::clamp(level, 0, 10);
 }
 
 bool CuePlayer::IsSounding() const

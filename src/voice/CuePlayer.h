@@ -48,6 +48,11 @@ public:
     // waits for it to finish.
     void Prepare();
 
+    // The volume of the cues played from now on, 0 (silent) to 10 (as
+    // recorded), 3 dB a step, applied to the samples, never to the system
+    // mixer.
+    void SetVolume(int level);
+
     // True while a cue is still sounding.
     bool IsSounding() const;
 

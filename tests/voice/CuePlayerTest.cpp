@@ -81,6 +81,30 @@ TEST_F(CuePlayerTest, PlaysTheUnscrambledSamples)
     EXPECT_EQ(Sounding(heard), b.size());
 }
 
+// Volume steps scale the samples 3 dB a step; the full step leaves them as
+// recorded and 0 is silence.
+TEST_F(CuePlayerTest, VolumeStepsScaleTheSamples)
+{
+    for (const int level : {10, 5, 0}) {
+        {
+            CuePlayer player(folder);
+            player.SetVolume(level);
+            player.PlayCue("B", false);
+        }
+        const auto heard = Heard();
+        const auto peak = [](const std::vector<std::int16_t> &v) {
+            int p = 0;
+            for (const std::int16_t s : v)
+                p = std::max(p, std::abs(int(s)));
+            return p;
+        };
+        const double gain = level == 0 ? 0 : std::pow(10.0, -3.0 * (10 - level) / 20.0);
+        EXPECT_NEAR(peak(heard), peak(b) * gain, 1.0) << level;
+        if (level == 10)
+            EXPECT_GE(Find(heard, b), 0);
+    }
+}
+
 TEST_F(CuePlayerTest, FilesThatDoNotLoadAreSilentAndLeaveTheSoundingCue)
 {
     auto truncated = WavImage(S16Bytes(Pattern(5000, 3)));
