@@ -110,13 +110,13 @@ struct Recording {
 
     void Run(const std::string &source)
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, Rate, 1};
+        const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, Rate, 1};
         pa_buffer_attr attr{};
         attr.maxlength = std::uint32_t(-1);
         attr.fragsize = FragmentFrames * 2;
         int err = 0;
-        pa_simple *s = pa_simple_new(nullptr, "keysound_probe", PA_STREAM_RECORD, source.c_str(), "probe", &spec,
-                                     nullptr, &attr, &err);
+        pa_simple *s = pa_simple_new(nullptr, "keysound_probe", PA_STREAM_RECORD, source.c_str(), "probe",
+                                     &sampleFormat, nullptr, &attr, &err);
         if (!s) {
             error = pa_strerror(err);
             stop = true;

@@ -29,13 +29,13 @@ int main(int argc, char **argv)
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return 1;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec format{};
     Uint8 *samples = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(image.data(), int(image.size())), 1, &spec, &samples, &length))
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(image.data(), int(image.size())), 1, &format, &samples, &length))
         return 1;
-    spec.samples = Uint16(std::atoi(argv[3]));
-    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
+    format.samples = Uint16(std::atoi(argv[3]));
+    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
     if (device == 0)
         return 1;
     SDL_PauseAudioDevice(device, 0);
