@@ -13,7 +13,7 @@ JOBS ?= $(shell nproc)
 # The tests of the layers without Qt, and of the tools over them.
 SANITIZED_TESTS = numbertext_test settings_test voice_reading_test voice_player_test readout_test key_sequence_test \
 	script_evaluator_test expression_calculator_test update_test update_library_test cuetool_test \
-	driver_process_test page_sanitizer_test
+	driver_process_test page_sanitizer_test tape_test
 empty :=
 space := $(empty) $(empty)
 
