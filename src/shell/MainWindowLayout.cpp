@@ -355,9 +355,14 @@ bool TFrmMain::eventFilter(QObject *watched, QEvent *event)
         if (TapeKeyPress(static_cast<QKeyEvent *>(event)))
             return true;
     } else if (watched == lstTape && event->type() == QEvent::ShortcutOverride) {
-        // The list's keys win over the menu's Ctrl+H and the copy item's Ctrl+C.
-        event->accept();
-        return true;
+        // The list's keys win over the menu's Ctrl+H and the copy item's
+        // Ctrl+C; the rest (Alt+V opening 查看) stay the menus'.
+        const QString shortcut = ShortcutOf(*static_cast<QKeyEvent *>(event));
+        if (shortcut == QLatin1String("Ctrl+H") || shortcut == QLatin1String("Ctrl+C") ||
+            shortcut == QLatin1String("Ctrl+Shift+Delete")) {
+            event->accept();
+            return true;
+        }
     } else if (watched == pnlTape && event->type() == QEvent::Resize) {
         lstTape->setGeometry(pnlTape->rect());
         lblTapeEmpty->setGeometry(pnlTape->rect());

@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include <tuple>
+
 using namespace shelltest;
 using tallyvox::TFrmMain;
 
@@ -447,6 +449,16 @@ private Q_SLOTS:
             QTest::keyClick(display_, key);
         auto *list = Find<QListView>(*window_, "lstTape");
         auto *panel = Find<QFrame>(*window_, "pnlTape");
+        // The list takes its own shortcuts from the menus, and no others:
+        // Alt+V still opens 查看 from the tape (the list took every one).
+        for (const auto &[key, modifiers, listTakes] :
+             {std::tuple{Qt::Key_H, Qt::KeyboardModifiers(Qt::ControlModifier), true},
+              std::tuple{Qt::Key_V, Qt::KeyboardModifiers(Qt::AltModifier), false}}) {
+            QKeyEvent override(QEvent::ShortcutOverride, key, modifiers);
+            override.ignore();
+            QApplication::sendEvent(list, &override);
+            QCOMPARE(override.isAccepted(), listTakes);
+        }
         auto *equals = Find(*window_, "btnEqual");
         const QPoint keyAt = equals->mapTo(window_.get(), QPoint());
         const int height = window_->height();
