@@ -90,6 +90,15 @@ const KeyDef *OperatorKeyDef(int code)
     }
 }
 
+// The quick keys that step a setting (the other one, "mute", toggles).
+constexpr std::array<std::pair<std::string_view, std::pair<std::string_view, int>>, 5> kQuickSteps{{
+    {"faster", {"rate", +1}},
+    {"slower", {"rate", -1}},
+    {"louder", {"volume", +1}},
+    {"softer", {"volume", -1}},
+    {"speech", {"speech", +1}},
+}};
+
 } // namespace
 
 CalculatorEngine::CalculatorEngine(EngineHost &host) : host_(host) {}
@@ -656,23 +665,23 @@ void CalculatorEngine::SayStatus(const std::vector<std::string> &more)
     });
 }
 
+bool CalculatorEngine::IsQuickSetting(std::string_view command)
+{
+    return command == "mute" ||
+           std::any_of(kQuickSteps.begin(), kQuickSteps.end(), [&](const auto &s) { return s.first == command; });
+}
+
 bool CalculatorEngine::QuickSetting(std::string_view command)
 {
-    static constexpr std::array<std::pair<std::string_view, std::pair<std::string_view, int>>, 5> kSteps{{
-        {"faster", {"rate", +1}},
-        {"slower", {"rate", -1}},
-        {"louder", {"volume", +1}},
-        {"softer", {"volume", -1}},
-        {"speech", {"speech", +1}},
-    }};
     ListenerSettings next = Listener;
     std::vector<std::string> words;
     if (command == "mute") {
         next.mute = !next.mute;
         words.emplace_back(next.mute ? "静音" : "取消静音");
     } else {
-        const auto step = std::find_if(kSteps.begin(), kSteps.end(), [&](const auto &s) { return s.first == command; });
-        if (step == kSteps.end())
+        const auto step =
+            std::find_if(kQuickSteps.begin(), kQuickSteps.end(), [&](const auto &s) { return s.first == command; });
+        if (step == kQuickSteps.end())
             return false;
         const auto [name, by] = step->second;
         StepListenerSetting(next, name, by);

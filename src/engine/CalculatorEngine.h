@@ -116,6 +116,7 @@ public:
     // heard even when that value silences the voice (said before it does).
     // False for any other command.
     bool QuickSetting(std::string_view command);
+    static bool IsQuickSetting(std::string_view command);
 
     // "粘贴": a text that is one number becomes the display's operand, with
     // no cue; anything else changes nothing and plays the cue "错误".

@@ -207,8 +207,7 @@ void TFrmMain::edtInputKeyUp(const QString &shortcut)
         RunKey([&] { engine_.SayDisplay(); });
     else if (command == "status")
         RunKey([&] { engine_.SayStatus({ScientificKeys::AngleCue(Angle()), N4->isChecked() ? "标准型" : "加强型"}); });
-    else if (command == "faster" || command == "slower" || command == "louder" || command == "softer" ||
-             command == "mute" || command == "speech")
+    else if (CalculatorEngine::IsQuickSetting(command))
         RunKey([&] { engine_.QuickSetting(command); });
     else
         TapeCommand(command);

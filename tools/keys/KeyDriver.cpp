@@ -5,7 +5,6 @@
 #include "numbers/Utf8.h"
 #include "tape/TapeKeys.h"
 
-#include <algorithm>
 #include <charconv>
 #include <ctime>
 
@@ -130,12 +129,11 @@ bool KeyDriver::IsKnownToken(const std::string &token)
 {
     int key = 0;
     ListenerSettings scratch;
-    constexpr std::string_view kQuickKeys[] = {"faster", "slower", "louder", "softer", "mute", "speech"};
     return FindKeyByToken(token) != nullptr || ApplySetting(token, scratch) ||
-           std::find(std::begin(kQuickKeys), std::end(kQuickKeys), token) != std::end(kQuickKeys) ||
-           ParseVirtualKey(token, &key) || token == "copy" || token == "say" || token == "status" ||
-           token.rfind("paste:", 0) == 0 || token.rfind("expr:", 0) == 0 || token == "tape" || token == "tape-back" ||
-           token == "tape-next" || token == "tape-recall" || token == "tape-clear" || token == "calculation";
+           CalculatorEngine::IsQuickSetting(token) || ParseVirtualKey(token, &key) || token == "copy" ||
+           token == "say" || token == "status" || token.rfind("paste:", 0) == 0 || token.rfind("expr:", 0) == 0 ||
+           token == "tape" || token == "tape-back" || token == "tape-next" || token == "tape-recall" ||
+           token == "tape-clear" || token == "calculation";
 }
 
 bool KeyDriver::RunKey(const std::string &token, KeyRecord *record)
